@@ -153,7 +153,86 @@ public:
     std::string Describe() const;
 
     // ---- SystemServices ----------------------------------------------------------
-    // TODO(sim): declare every operation of SystemServices here with `override`.
+    LONG RegOpenKeyA(HKEY parent, const char* subKey, HKEY* result) override;
+    LONG RegCreateKeyExA(HKEY parent, const char* subKey, DWORD reserved, char* keyClass,
+                         DWORD options, REGSAM access, void* security, HKEY* result,
+                         DWORD* disposition) override;
+    LONG RegQueryValueExA(HKEY key, const char* valueName, DWORD* reserved, DWORD* type,
+                          BYTE* data, DWORD* dataSize) override;
+    LONG RegQueryValueExW(HKEY key, const WCHAR* valueName, DWORD* reserved, DWORD* type,
+                          BYTE* data, DWORD* dataSize) override;
+    LONG RegSetValueExA(HKEY key, const char* valueName, DWORD reserved, DWORD type,
+                        const BYTE* data, DWORD dataSize) override;
+    LONG RegDeleteKeyA(HKEY parent, const char* subKey) override;
+    LONG RegCloseKey(HKEY key) override;
+
+    HANDLE CreateFileW(const WCHAR* path, DWORD access, DWORD shareMode, void* security,
+                       DWORD creation, DWORD flags, HANDLE templateFile) override;
+    BOOL WriteFile(HANDLE file, const void* buffer, DWORD size, DWORD* written,
+                   void* overlapped) override;
+    BOOL SetFileTime(HANDLE file, const FILETIME* creation, const FILETIME* lastAccess,
+                     const FILETIME* lastWrite) override;
+    BOOL CloseHandle(HANDLE handle) override;
+    BOOL DeleteFileW(const WCHAR* path) override;
+    BOOL GetFileAttributesExW(const WCHAR* path, int infoLevel,
+                              WIN32_FILE_ATTRIBUTE_DATA* info) override;
+    BOOL CreateDirectoryW(const WCHAR* path, void* security) override;
+    DWORD GetLastError() override;
+    UINT GetDriveTypeA(const char* rootPath) override;
+    BOOL GetDiskFreeSpaceExA(const char* path, ULARGE_INTEGER* freeToCaller,
+                             ULARGE_INTEGER* totalBytes, ULARGE_INTEGER* totalFree) override;
+    DWORD GetModuleFileNameA(HMODULE module, char* buffer, DWORD size) override;
+
+    HRSRC FindResourceA(HMODULE module, const char* name, const char* type) override;
+    DWORD SizeofResource(HMODULE module, HRSRC resource) override;
+    HGLOBAL LoadResource(HMODULE module, HRSRC resource) override;
+    const void* LockResource(HGLOBAL loaded) override;
+
+    INT LZOpenFileW(const WCHAR* path, OFSTRUCT* record, WORD style) override;
+    INT LZRead(INT lzFile, char* buffer, INT count) override;
+    void LZClose(INT lzFile) override;
+
+    DWORD GetFileVersionInfoSizeA(const char* path, DWORD* handle) override;
+    BOOL GetFileVersionInfoA(const char* path, DWORD handle, DWORD size, void* data) override;
+    BOOL VerQueryValueA(const void* block, const char* subBlock, void** value,
+                        UINT* length) override;
+
+    int MultiByteToWideChar(UINT codePage, DWORD flags, const char* text, int textLength,
+                            WCHAR* wide, int wideLength) override;
+    int WideCharToMultiByte(UINT codePage, DWORD flags, const WCHAR* wide, int wideLength,
+                            char* text, int textLength, const char* defaultChar,
+                            BOOL* usedDefault) override;
+    BSTR SysAllocString(const WCHAR* text) override;
+    BSTR SysAllocStringLen(const WCHAR* text, UINT length) override;
+    void SysFreeString(BSTR text) override;
+
+    BOOL SHGetSpecialFolderPathW(HWND owner, WCHAR* path, int csidl, BOOL create) override;
+    int SHFileOperationW(SHFILEOPSTRUCTW* operation) override;
+    HINSTANCE ShellExecuteW(HWND owner, const WCHAR* verb, const WCHAR* file,
+                            const WCHAR* parameters, const WCHAR* directory,
+                            int showCommand) override;
+
+    HRESULT CoInitialize(void* reserved) override;
+    void CoUninitialize() override;
+    HRESULT CoCreateInstance(const GUID& classId, void* outer, DWORD context,
+                             const GUID& interfaceId, void** object) override;
+    HMODULE LoadLibraryA(const char* path) override;
+    FARPROC GetProcAddress(HMODULE module, const char* name) override;
+    HRESULT CallDllRegisterServer(FARPROC entryPoint) override;
+    void CoFreeLibrary(HMODULE module) override;
+
+    HANDLE OpenSemaphoreA(DWORD access, BOOL inherit, const char* name) override;
+    BOOL ReleaseSemaphore(HANDLE semaphore, LONG releaseCount, LONG* previousCount) override;
+
+    BOOL GetVersionExA(OSVERSIONINFOA* info) override;
+    void GetLocalTime(SYSTEMTIME* time) override;
+    HANDLE GetCurrentProcess() override;
+    BOOL OpenProcessToken(HANDLE process, DWORD access, HANDLE* token) override;
+    BOOL LookupPrivilegeValueA(const char* systemName, const char* name, LUID* luid) override;
+    BOOL AdjustTokenPrivileges(HANDLE token, BOOL disableAll, TOKEN_PRIVILEGES* newState,
+                               DWORD bufferLength, TOKEN_PRIVILEGES* previousState,
+                               DWORD* returnLength) override;
+    BOOL ExitWindowsEx(UINT flags, DWORD reason) override;
 
 private:
     SimulatedMachine();
