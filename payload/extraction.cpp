@@ -1,0 +1,101 @@
+#include "payload/extraction.h"
+
+#include <cstdint>
+#include <new>
+#include <optional>
+#include <span>
+
+#include "paths/text.h"
+#include "payload/container.h"
+#include "payload/file_utils.h"
+#include "platform/message_box.h"
+#include "platform/system_services.h"
+
+namespace swk {
+namespace {
+
+constexpr BYTE kOfstructSize = 136;
+constexpr WORD kLzOpenStyle = OF_READ | OF_SHARE_DENY_WRITE;
+
+bool Fail() {
+    ShowMessage(kErrorInInstallation);
+    return false;
+}
+
+// Expands the compressed file at `temporaryPath` into `output`: the count of
+// bytes delivered, zero or negative when it could not be opened or read.
+INT ExpandTemporaryFile(const WideText& temporaryPath, std::vector<std::uint8_t>& output) {
+    OFSTRUCT record{};
+    record.cBytes = kOfstructSize;
+    record.fFixedDisk = 1;
+    const INT lzFile = Sys().LZOpenFileW(temporaryPath.get(), &record, kLzOpenStyle);
+    if (lzFile < 0) return lzFile;  // nothing opened, so nothing to read or close
+    const INT count = Sys().LZRead(lzFile, reinterpret_cast<char*>(output.data()),
+                                   static_cast<INT>(output.size()));
+    Sys().LZClose(lzFile);
+    return count;
+}
+
+// The working state of one run; every buffer lives for the call only.
+struct Extraction {
+    const std::vector<std::string>& targets;
+    std::string_view temporaryPath;
+    WideText wideTemporaryPath;
+    std::vector<std::uint8_t> output;
+    std::vector<std::uint8_t> compressedImage;
+
+    // One entry: rebuild the SZDD file, pass it through the temporary file, expand
+    // it and write the target with the entry's time.
+    bool ExtractEntry(std::size_t k, const PayloadEntry& entry) {
+        RebuildCompressedFile(compressedImage, entry.stream);
+        if (!WriteNewFile(temporaryPath, compressedImage)) return Fail();
+
+        const INT count = ExpandTemporaryFile(wideTemporaryPath, output);
+        if (count <= 0) return Fail();
+
+        // The target gets exactly the expanded bytes: the front of the output buffer.
+        const auto fileBytes =
+            std::span<const std::uint8_t>(output).first(static_cast<std::size_t>(count));
+        return WriteFileWithTime(targets[k], fileBytes, entry.fileTime);
+    }
+};
+
+}  // namespace
+
+bool ExtractPayload(const std::vector<std::string>& targets, std::string_view temporaryPath,
+                    int resourceId) {
+    Extraction run{targets, temporaryPath, Utf8ToUtf16(temporaryPath), {}, {}};
+
+    std::optional<std::vector<std::uint8_t>> bytes;
+    try {
+        run.output.assign(kExtractionBufferSize, 0);  // once per run, reused for every entry
+        bytes = CopyContainerResource(resourceId);
+    } catch (const std::bad_alloc&) {
+        return Fail();
+    }
+    if (!bytes) return Fail();  // a setup without its payload
+    PayloadContainer container(std::move(*bytes));
+
+    WalkResult result = WalkResult::Stopped;
+    try {
+        result = WalkContainer(container, targets.size(),
+                               [&run](std::size_t k, const PayloadEntry& entry) {
+                                   return run.ExtractEntry(k, entry);
+                               });
+    } catch (const std::bad_alloc&) {
+        return Fail();
+    }
+    switch (result) {
+        case WalkResult::Damaged:
+            return Fail();
+        case WalkResult::Stopped:
+            return false;  // the failing step has shown its message, or leaves it to the caller
+        case WalkResult::Complete:
+            break;
+    }
+    if (!run.wideTemporaryPath.empty())
+        Sys().DeleteFileW(run.wideTemporaryPath.get());  // result ignored
+    return true;
+}
+
+}  // namespace swk
