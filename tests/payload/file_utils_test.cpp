@@ -1,0 +1,78 @@
+// The file utilities on their own: what they create, keep and refuse.
+#include "payload/file_utils.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/payload/payload_fixtures.h"
+
+namespace swk {
+namespace {
+
+using test::Bytes;
+using test::BytesOf;
+
+constexpr const char* kFile = "C:\\Program Files\\Stashwick\\cmptree.exe";
+constexpr FILETIME kTime = MakeFileTime(0x01CEE13A32F40EF2ull);
+
+class FileUtils : public test::MachineTest {
+protected:
+    void SetUp() override {
+        MachineTest::SetUp();
+        Machine().PutFolder("C:\\Program Files\\Stashwick");
+    }
+};
+
+TEST_F(FileUtils, SetFileLastWriteTimeChangesOnlyTheTimeOfAnExistingFile) {
+    Machine().PutFile(kFile, BytesOf("old program"), 1);
+    EXPECT_TRUE(SetFileLastWriteTime(kFile, kTime));
+    EXPECT_EQ(Machine().ReadFileBytes(kFile), BytesOf("old program"));
+    EXPECT_EQ(Machine().Stat(kFile)->lastWriteTime, FileTimeValue(kTime));
+}
+
+TEST_F(FileUtils, SetFileLastWriteTimeNeverCreatesAFile) {
+    EXPECT_FALSE(SetFileLastWriteTime(kFile, kTime));
+    EXPECT_FALSE(Machine().Exists(kFile)) << Describe();
+}
+
+TEST_F(FileUtils, WriteFileWithTimeRefusesAReadOnlyFileAndLeavesIt) {
+    Machine().PutFile(kFile, BytesOf("kept"), 5);
+    Machine().SetReadOnly(kFile, true);
+    EXPECT_FALSE(WriteFileWithTime(kFile, BytesOf("new"), kTime));
+    EXPECT_EQ(Machine().ReadFileBytes(kFile), BytesOf("kept"));
+}
+
+TEST_F(FileUtils, WriteFileWithTimeFailsWhenTheTimeCannotBeSet) {
+    Machine().Fault().FailCall(sim::Op::SetFileTime, 1);
+    EXPECT_FALSE(WriteFileWithTime(kFile, BytesOf("new"), kTime));
+    EXPECT_EQ(Machine().Fault().FiredCount(), 1);
+}
+
+// A full disk takes part of a write: the utilities must report it, not succeed.
+TEST_F(FileUtils, AWriteCutShortByAFullDiskIsAFailure) {
+    const std::uint64_t used = [&] {
+        std::uint64_t total = 0;
+        for (const sim::FileState& f : Machine().ListFiles()) total += f.size;
+        return total;
+    }();
+    Machine().Profile().drives[0].fillsAfterBytes = used + 100;
+
+    EXPECT_FALSE(WriteFileWithTime(kFile, Bytes(1000, 1), kTime)) << Describe();
+    EXPECT_FALSE(WriteNewFile("C:\\Program Files\\Stashwick\\prog.tmp", Bytes(1000, 1)));
+
+    const HANDLE file = CreateFileForWriting("C:\\Program Files\\Stashwick\\other.bin");
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(WriteBuffer(file, Bytes(1000, 1)));
+    Sys().CloseHandle(file);
+}
+
+TEST_F(FileUtils, WritesAndTimesANewFile) {
+    EXPECT_TRUE(WriteFileWithTime(kFile, BytesOf("program"), kTime));
+    EXPECT_EQ(Machine().ReadFileBytes(kFile), BytesOf("program"));
+    EXPECT_EQ(Machine().Stat(kFile)->lastWriteTime, FileTimeValue(kTime));
+    EXPECT_EQ(OpenFileForWriting("C:\\Program Files\\Stashwick\\missing.exe"),
+              INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(Machine().Exists("C:\\Program Files\\Stashwick\\missing.exe"));
+}
+
+}  // namespace
+}  // namespace swk
