@@ -1,0 +1,236 @@
+// Whole-run extraction benchmark: ExtractPayload of the corpus container on a
+// simulated machine in /tmp, against writing the same bytes with plain file
+// writes, plus the run's peak heap use against the buffers the extraction must
+// hold (container copy + one compressed image + the output buffer + one file).
+// Times are medians of several runs; compare the printed ratios, which come from
+// the same run, never absolute times across runs.
+//
+//   swk_bench_extraction [corpus folder] [runs]
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "payload/container.h"
+#include "payload/extraction.h"
+#include "platform/sim/simulated_machine.h"
+#include "platform/system_services.h"
+#include "tools/pack/szdd_encoder.h"
+
+// ---- Counting allocator: current and peak bytes on the heap ------------------------
+namespace {
+std::atomic<std::size_t> gCurrent{0};
+std::atomic<std::size_t> gPeak{0};
+
+void* CountedAlloc(std::size_t size) {
+    void* block = std::malloc(size + 16);
+    if (block == nullptr) throw std::bad_alloc();
+    *static_cast<std::size_t*>(block) = size;
+    const std::size_t now = gCurrent += size;
+    std::size_t peak = gPeak.load();
+    while (now > peak && !gPeak.compare_exchange_weak(peak, now)) {
+    }
+    return static_cast<char*>(block) + 16;
+}
+
+void CountedFree(void* pointer) {
+    if (pointer == nullptr) return;
+    void* block = static_cast<char*>(pointer) - 16;
+    gCurrent -= *static_cast<std::size_t*>(block);
+    std::free(block);
+}
+}  // namespace
+
+void* operator new(std::size_t size) {
+    return CountedAlloc(size);
+}
+void* operator new[](std::size_t size) {
+    return CountedAlloc(size);
+}
+void operator delete(void* pointer) noexcept {
+    CountedFree(pointer);
+}
+void operator delete[](void* pointer) noexcept {
+    CountedFree(pointer);
+}
+void operator delete(void* pointer, std::size_t) noexcept {
+    CountedFree(pointer);
+}
+void operator delete[](void* pointer, std::size_t) noexcept {
+    CountedFree(pointer);
+}
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using Clock = std::chrono::steady_clock;
+
+// The product files in container order, with the folder each goes to.
+struct Product {
+    const char* name;
+    const char* folder;
+};
+constexpr Product kProducts[] = {
+    {"swk.exe", "C:\\Program Files\\Stashwick\\"},
+    {"swkh.exe", "C:\\Program Files\\Stashwick\\"},
+    {"Uninstall.exe", "C:\\Program Files\\Stashwick\\"},
+    {"swk.dll", "C:\\Program Files\\Stashwick\\"},
+    {"swk.ocx", "C:\\Program Files\\Stashwick\\"},
+    {"help.bin", "C:\\ProgramData\\Stashwick\\"},
+    {"swk.bin", "C:\\ProgramData\\Stashwick\\"},
+    {"samples1.swk", "C:\\ProgramData\\Stashwick\\"},
+    {"samples2.swk", "C:\\ProgramData\\Stashwick\\"},
+    {"samples3.swk", "C:\\ProgramData\\Stashwick\\"},
+    {"cmptree.exe", "C:\\Program Files\\Stashwick\\"},
+};
+constexpr const char* kTemporaryPath = "C:\\Users\\User\\AppData\\Local\\Stashwick\\prog.tmp";
+
+Bytes ReadAll(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void PutU32(Bytes& out, std::uint32_t value) {
+    for (int shift = 0; shift < 32; shift += 8)
+        out.push_back(static_cast<std::uint8_t>(value >> shift));
+}
+
+struct Corpus {
+    std::vector<Bytes> files;
+    Bytes container;
+    std::size_t largestStream = 0;
+    std::size_t largestFile = 0;
+};
+
+// Packs the corpus as the packer does: time, then the SZDD file without its first
+// four bytes, behind its length; the end marker last. Cached in /tmp, as the
+// encoder's optimal parse takes a while.
+Corpus PackCorpus(const std::filesystem::path& folder) {
+    Corpus corpus;
+    for (const Product& p : kProducts) corpus.files.push_back(ReadAll(folder / p.name));
+    const auto cache = std::filesystem::temp_directory_path() / "swk-bench-corpus-container.bin";
+    if (std::filesystem::exists(cache)) corpus.container = ReadAll(cache);
+    std::uint64_t fileTime = 0x01CFC82DB4AEB480ull;
+    if (corpus.container.empty()) {
+        for (const Bytes& file : corpus.files) {
+            const Bytes szdd = swk::szdd::Compress(file);
+            PutU32(corpus.container, static_cast<std::uint32_t>(fileTime));
+            PutU32(corpus.container, static_cast<std::uint32_t>(fileTime >> 32));
+            PutU32(corpus.container, static_cast<std::uint32_t>(szdd.size() - 4));
+            corpus.container.insert(corpus.container.end(), szdd.begin() + 4, szdd.end());
+            fileTime += 6'718'750;
+        }
+        PutU32(corpus.container, 0);
+        std::ofstream(cache, std::ios::binary)
+            .write(reinterpret_cast<const char*>(corpus.container.data()),
+                   static_cast<std::streamsize>(corpus.container.size()));
+    }
+    // Walk the container once for the largest stream.
+    swk::PayloadContainer walk(corpus.container);
+    swk::WalkContainer(walk, std::size(kProducts), [&](std::size_t, const swk::PayloadEntry& e) {
+        corpus.largestStream = std::max(corpus.largestStream, e.stream.size());
+        return true;
+    });
+    for (const Bytes& file : corpus.files)
+        corpus.largestFile = std::max(corpus.largestFile, file.size());
+    return corpus;
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+long MaxRssKilobytes() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::filesystem::path corpusFolder = argc > 1 ? argv[1] : "/work/shared/bench/corpus";
+    const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
+    const Corpus corpus = PackCorpus(corpusFolder);
+    std::size_t totalBytes = 0;
+    for (const Bytes& file : corpus.files) totalBytes += file.size();
+
+    const auto root = std::filesystem::temp_directory_path() /
+                      ("swk-bench-extraction-" + std::to_string(::getpid()));
+    std::filesystem::remove_all(root);
+    auto machine = swk::sim::SimulatedMachine::Create(root / "machine", swk::sim::MachineProfile{});
+    swk::ScopedSystemServices services(*machine);
+    machine->PutFolder("C:\\Program Files\\Stashwick");
+    machine->PutFolder("C:\\ProgramData\\Stashwick");
+    machine->PutFolder("C:\\Users\\User\\AppData\\Local\\Stashwick");
+    machine->SetOwnModule("C:\\Setup\\StashwickSetup.exe",
+                          {{swk::kPayloadResourceId, corpus.container}}, {});
+    std::vector<std::string> targets;
+    for (const Product& p : kProducts) targets.push_back(std::string(p.folder) + p.name);
+
+    // Plain writes of the same bytes, for the baseline.
+    const auto plainFolder = root / "plain";
+    std::filesystem::create_directories(plainFolder);
+    std::vector<double> extractSeconds, plainSeconds;
+    std::size_t extraPeak = 0;
+    long rssDelta = 0;
+    for (int run = 0; run < runs; ++run) {
+        const long rssBefore = MaxRssKilobytes();
+        const std::size_t base = gCurrent.load();
+        gPeak = base;
+        const auto start = Clock::now();
+        const bool done = swk::ExtractPayload(targets, kTemporaryPath, swk::kPayloadResourceId);
+        extractSeconds.push_back(std::chrono::duration<double>(Clock::now() - start).count());
+        extraPeak = std::max(extraPeak, gPeak.load() - base);
+        if (run == 0) rssDelta = MaxRssKilobytes() - rssBefore;
+        if (!done) {
+            std::fprintf(stderr, "extraction failed\n%s\n", machine->Describe().c_str());
+            return 1;
+        }
+
+        const auto plainStart = Clock::now();
+        for (std::size_t k = 0; k < corpus.files.size(); ++k) {
+            std::ofstream out(plainFolder / kProducts[k].name, std::ios::binary | std::ios::trunc);
+            out.write(reinterpret_cast<const char*>(corpus.files[k].data()),
+                      static_cast<std::streamsize>(corpus.files[k].size()));
+        }
+        plainSeconds.push_back(std::chrono::duration<double>(Clock::now() - plainStart).count());
+    }
+    // The extracted files must be the corpus, byte for byte.
+    for (std::size_t k = 0; k < corpus.files.size(); ++k) {
+        if (machine->ReadFileBytes(targets[k]) != corpus.files[k]) {
+            std::fprintf(stderr, "%s differs from the corpus\n", targets[k].c_str());
+            return 1;
+        }
+    }
+
+    const std::size_t prescribed = corpus.container.size() + (corpus.largestStream + 4) +
+                                   swk::kExtractionBufferSize + corpus.largestFile;
+    const double extract = Median(extractSeconds), plain = Median(plainSeconds);
+    std::printf("corpus: %zu bytes in %zu files, container %zu bytes, %d runs (medians)\n",
+                totalBytes, corpus.files.size(), corpus.container.size(), runs);
+    std::printf("extraction:   %8.1f ms  %7.1f MB/s of output\n", extract * 1e3,
+                totalBytes / extract / 1e6);
+    std::printf("plain writes: %8.1f ms  %7.1f MB/s\n", plain * 1e3, totalBytes / plain / 1e6);
+    std::printf("time ratio extraction / plain writes: %.2f\n", extract / plain);
+    std::printf(
+        "peak heap during the run: %zu bytes; prescribed buffers %zu bytes; ratio %.3f (target <= "
+        "1.10)\n",
+        extraPeak, prescribed, static_cast<double>(extraPeak) / prescribed);
+    std::printf("max RSS growth in the first run: %ld KiB\n", rssDelta);
+
+    machine.reset();
+    std::filesystem::remove_all(root);
+    return 0;
+}
