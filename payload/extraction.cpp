@@ -1,5 +1,6 @@
 #include "payload/extraction.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <new>
 #include <optional>
@@ -54,8 +55,8 @@ struct Extraction {
         if (count <= 0) return Fail();
 
         // The target gets exactly the expanded bytes: the front of the output buffer.
-        const auto fileBytes =
-            std::span<const std::uint8_t>(output).first(static_cast<std::size_t>(count));
+        const std::size_t length = std::min(static_cast<std::size_t>(count), output.size());
+        const auto fileBytes = std::span<const std::uint8_t>(output).first(length);
         return WriteFileWithTime(targets[k], fileBytes, entry.fileTime);
     }
 };
