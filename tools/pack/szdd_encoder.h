@@ -1,0 +1,63 @@
+// The SZDD mode 'A' encoder of the packer: it writes the smallest file the
+// format allows for its input.
+//
+// Cost model. An item costs one flag bit plus its bytes: 9 bits a literal,
+// 17 bits a reference. The data's size in bytes is ceil(total bits / 8), so the
+// parse with the fewest bits is also the smallest file. The reference's cost
+// does not depend on its distance, so what matters at each input position is
+// the longest match reachable in the window; every shorter length (down to 3)
+// is a match too. A backward pass over the positions picks the exact optimum.
+//
+// The window is modelled as the decoder holds it: 4096 positions of spaces at
+// the start, the first output byte at position 4080, references at distances
+// 1 to 4096, reaching into the spaces while fewer than 4096 bytes are out.
+//
+// Ties between parses of equal cost are broken the same way every time: the
+// first way found to reach a position stays unless a later one is strictly
+// cheaper, and ways are tried from the longest reference down to the literal.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace swk::szdd {
+
+inline constexpr std::size_t kLiteralBits = 9;
+inline constexpr std::size_t kReferenceBits = 17;
+
+// Largest input the encoder takes: the header holds the length as a u32.
+inline constexpr std::uint64_t kMaxEncodeLength = 0xFFFFFFFFu;
+
+// One item of a parse: a literal (length 0) or a reference of `length` bytes
+// from `distance` bytes back (1 .. 4096).
+struct ParseItem {
+    std::uint16_t distance = 0;
+    std::uint8_t length = 0;
+};
+
+// The longest match at every position of `data`, with one source of that
+// length (always the same one for the same input): result[i].length is 0 when
+// no match of 3 or more exists.
+std::vector<ParseItem> FindLongestMatches(std::span<const std::uint8_t> data);
+
+// The optimal parse of `data`, indexed by position: parse[i] is the item that
+// starts at position i, for the positions where an item starts (walk from 0
+// with i += max(length, 1)). It holds data.size() + 1 entries.
+std::vector<ParseItem> OptimalParse(std::span<const std::uint8_t> data);
+
+// The size of a parse's data in bits (flag bits included); its size in bytes
+// is this rounded up to whole bytes.
+std::uint64_t ParseBits(std::span<const ParseItem> parse);
+
+// Appends the LZSS data (no header) for a parse of `data` to `out`.
+void AppendEncodedParse(std::span<const std::uint8_t> data, std::span<const ParseItem> parse,
+                        std::vector<std::uint8_t>& out);
+
+// A complete SZDD file: header with 0 in the file-name byte and the true
+// length, then the optimal data. Inputs longer than kMaxEncodeLength are
+// not representable; callers refuse them first.
+std::vector<std::uint8_t> Compress(std::span<const std::uint8_t> data);
+
+}  // namespace swk::szdd
