@@ -147,4 +147,20 @@
 #undef SE_SHUTDOWN_NAME
 #undef MAKEINTRESOURCEA
 
+// Window styles that app/dialog_template.h names in its own namespace.
+#undef WS_CHILD
+#undef WS_VISIBLE
+#undef WS_DISABLED
+#undef WS_TABSTOP
+#undef WS_POPUP
+#undef WS_CAPTION
+#undef WS_SYSMENU
+#undef DS_MODALFRAME
+#undef DS_SETFONT
+#undef BS_PUSHBUTTON
+#undef BS_DEFPUSHBUTTON
+#undef BS_ICON
+#undef ES_AUTOHSCROLL
+#undef SS_LEFT
+
 #include "platform/win_types.h"
