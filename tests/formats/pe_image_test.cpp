@@ -26,7 +26,7 @@ constexpr std::size_t kRdataHeader = 0x138 + 40;
 std::uint32_t Get32(const Bytes& bytes, std::size_t at) {
     return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | std::uint32_t{bytes[at + 3]} << 24;
 }
-void Put(Bytes& bytes, std::size_t at, std::uint32_t value, std::size_t size) {
+void Put(Bytes& bytes, std::size_t at, std::uint64_t value, std::size_t size) {
     for (std::size_t i = 0; i < size; ++i) bytes[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
 }
 
