@@ -23,6 +23,11 @@ MachineProfile WithUser(std::string userName, bool lowIntegrityShellFolder) {
     return profile;
 }
 
+// The machine's own path of a special folder, as its profile describes it.
+std::string Base(TestMachine& machine, int csidl) {
+    return sim::SpecialFolderPath(machine->Profile(), csidl);
+}
+
 // The low-integrity folder the machine's "Shell Folders" value names.
 std::string LowIntegrityFolder(TestMachine& machine) {
     const auto value =
@@ -42,7 +47,7 @@ TEST_P(KnownFoldersByUser, WithTheLowIntegrityFolder) {
 
     EXPECT_EQ(folders.LowDataFolder, lowFolder + kSuffix);
     EXPECT_EQ(folders.UserDataFolder, folders.LowDataFolder);
-    EXPECT_EQ(folders.LocalDataFolder, SpecialFolderPath(CSIDL_LOCAL_APPDATA) + kSuffix);
+    EXPECT_EQ(folders.LocalDataFolder, Base(machine, CSIDL_LOCAL_APPDATA) + kSuffix);
     EXPECT_NE(folders.LocalDataFolder, folders.LowDataFolder);
     // The user's own folders carry the user's name, converted back unchanged.
     EXPECT_NE(folders.DocumentsFolder.find(GetParam()), std::string::npos)
@@ -52,13 +57,13 @@ TEST_P(KnownFoldersByUser, WithTheLowIntegrityFolder) {
     EXPECT_TRUE(folders.PreviousInstallPath.empty());
 
     const std::pair<const std::string*, std::string> entries[] = {
-        {&folders.SharedDataFolder, SpecialFolderPath(CSIDL_COMMON_APPDATA) + kSuffix},
-        {&folders.DefaultProgramRoot, SpecialFolderPath(CSIDL_PROGRAM_FILES) + kSuffix},
-        {&folders.CommonProgramsMenuFolder, SpecialFolderPath(CSIDL_COMMON_PROGRAMS) + "\\"},
+        {&folders.SharedDataFolder, Base(machine, CSIDL_COMMON_APPDATA) + kSuffix},
+        {&folders.DefaultProgramRoot, Base(machine, CSIDL_PROGRAM_FILES) + kSuffix},
+        {&folders.CommonProgramsMenuFolder, Base(machine, CSIDL_COMMON_PROGRAMS) + "\\"},
         {&folders.CommonDesktopFolder,
-         SpecialFolderPath(CSIDL_COMMON_DESKTOPDIRECTORY) + "\\"},
-        {&folders.DocumentsFolder, SpecialFolderPath(CSIDL_PERSONAL) + "\\"},
-        {&folders.CommonStartupFolder, SpecialFolderPath(CSIDL_COMMON_STARTUP) + "\\"},
+         Base(machine, CSIDL_COMMON_DESKTOPDIRECTORY) + "\\"},
+        {&folders.DocumentsFolder, Base(machine, CSIDL_PERSONAL) + "\\"},
+        {&folders.CommonStartupFolder, Base(machine, CSIDL_COMMON_STARTUP) + "\\"},
     };
     for (const auto& [entry, expected] : entries) {
         EXPECT_EQ(*entry, expected);
@@ -73,7 +78,7 @@ TEST_P(KnownFoldersByUser, WithoutTheLowIntegrityFolder) {
     ResolveKnownFolders("Stashwick");
 
     const KnownFolderTable& folders = KnownFolders();
-    EXPECT_EQ(folders.LocalDataFolder, SpecialFolderPath(CSIDL_LOCAL_APPDATA) + kSuffix);
+    EXPECT_EQ(folders.LocalDataFolder, Base(machine, CSIDL_LOCAL_APPDATA) + kSuffix);
     EXPECT_EQ(folders.LowDataFolder, folders.LocalDataFolder);
     EXPECT_EQ(folders.UserDataFolder, folders.LocalDataFolder);
     EXPECT_NE(folders.UserDataFolder.find(GetParam()), std::string::npos);
@@ -131,14 +136,24 @@ TEST(KnownFolders, UnresolvableSpecialFolderLeavesSeparatorOrSuffixAlone) {
 
 TEST(KnownFolders, ResolvingRecreatesABaseFolderButNoProductLevel) {
     TestMachine machine;
-    const std::string startup = SpecialFolderPath(CSIDL_COMMON_STARTUP);
+    const std::string startup = Base(machine, CSIDL_COMMON_STARTUP);
     std::filesystem::remove_all(machine->HostPath(startup));
     ASSERT_FALSE(machine->Exists(startup));
 
     ResolveKnownFolders("Stashwick");
     EXPECT_TRUE(machine->Exists(startup)) << machine->Describe();
-    EXPECT_FALSE(machine->Exists(SpecialFolderPath(CSIDL_COMMON_APPDATA) + "\\Tarnwell"));
-    EXPECT_FALSE(machine->Exists(SpecialFolderPath(CSIDL_PROGRAM_FILES) + "\\Tarnwell"));
+    EXPECT_FALSE(machine->Exists(Base(machine, CSIDL_COMMON_APPDATA) + "\\Tarnwell"));
+    EXPECT_FALSE(machine->Exists(Base(machine, CSIDL_PROGRAM_FILES) + "\\Tarnwell"));
+}
+
+TEST(KnownFolders, ADriveRootKeepsItsBackslashBeforeTheSeparator) {
+    MachineProfile profile;
+    profile.specialFolders[CSIDL_PERSONAL] = "C:\\";
+    profile.specialFolders[CSIDL_COMMON_APPDATA] = "C:\\";
+    TestMachine machine(profile);
+    ResolveKnownFolders("Stashwick");
+    EXPECT_EQ(KnownFolders().DocumentsFolder, "C:\\\\");
+    EXPECT_EQ(KnownFolders().SharedDataFolder, "C:\\\\Tarnwell\\Stashwick\\");
 }
 
 TEST(KnownFolders, ProductNameChangesOnlySuffixedEntries) {
