@@ -1,8 +1,12 @@
 #include "platform/sim/pe_image.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -151,6 +155,37 @@ TEST(PeExportNames, StaysInsideTruncatedAndCorruptedImages) {
             }
         }
     }
+}
+
+// An independent reader of the format sees the same images: PE32, i386, the GUI
+// subsystem, and the components' exports.
+TEST(PeExportNames, IndependentReaderSeesTheStandIns) {
+    if (std::string(SWK_PE_OBJDUMP).empty()) GTEST_SKIP() << "no PE objdump installed";
+    const auto folder = std::filesystem::temp_directory_path() / ("swk_pe_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    for (const auto& file : standins::kStandInFiles) {
+        if (file.kind == standins::StandInKind::Data) continue;
+        SCOPED_TRACE(std::string(file.name));
+        const Bytes bytes = standins::StandInBytes(file);
+        const auto path = folder / file.name;
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        std::string report;
+        const std::string command = std::string(SWK_PE_OBJDUMP) + " -p '" + path.string() + "' 2>&1";
+        if (FILE* pipe = popen(command.c_str(), "r")) {
+            char buffer[512];
+            while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) report.append(buffer, n);
+            pclose(pipe);
+        }
+        EXPECT_NE(report.find("file format pei-i386"), std::string::npos) << report;
+        EXPECT_NE(report.find("(PE32)"), std::string::npos) << report;
+        EXPECT_NE(report.find("(Windows GUI)"), std::string::npos) << report;
+        const bool component = file.kind == standins::StandInKind::Component;
+        for (const auto& name : kComponentNames) {
+            EXPECT_EQ(report.find("] " + name + "\n") != std::string::npos, component) << report;
+        }
+    }
+    std::filesystem::remove_all(folder);
 }
 
 }  // namespace
