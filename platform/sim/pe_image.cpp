@@ -9,9 +9,9 @@ namespace {
 constexpr std::size_t kLfanewOffset = 0x3C;
 constexpr std::size_t kSignatureSize = 4;
 constexpr std::size_t kFileHeaderSize = 20;
-constexpr std::size_t kSectionCountOffset = 2;       // in the file header
+constexpr std::size_t kSectionCountOffset = 2;         // in the file header
 constexpr std::size_t kOptionalHeaderSizeOffset = 16;  // in the file header
-constexpr std::size_t kSizeOfHeadersOffset = 60;     // in the optional header, both kinds
+constexpr std::size_t kSizeOfHeadersOffset = 60;       // in the optional header, both kinds
 constexpr std::size_t kPe32DirectoryCountOffset = 92;
 constexpr std::size_t kPe32PlusDirectoryCountOffset = 108;
 constexpr std::size_t kDirectoryEntrySize = 8;

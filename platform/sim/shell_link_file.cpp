@@ -8,8 +8,8 @@
 namespace swk::sim {
 namespace {
 
-constexpr std::array<std::uint8_t, 16> kLinkClsid = {0x01, 0x14, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00,
-                                                     0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
+constexpr std::array<std::uint8_t, 16> kLinkClsid = {
+    0x01, 0x14, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00, 0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
 constexpr std::uint32_t kShowNormal = 1;  // SW_SHOWNORMAL
 constexpr std::uint32_t kLinkInfoHeaderSizeUnicode = 0x24;
 constexpr std::uint32_t kLinkInfoHeaderSizeAnsi = 0x1C;
@@ -25,9 +25,11 @@ std::optional<std::u16string> ToUtf16(std::string_view text) {
     std::u16string out;
     for (std::size_t i = 0; i < text.size();) {
         const auto lead = static_cast<std::uint8_t>(text[i]);
-        const std::size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3
-                                                  : (lead >> 3) == 0x1E                    ? 4
-                                                                                           : 0;
+        const std::size_t length = lead < 0x80           ? 1
+                                   : (lead >> 5) == 0x6  ? 2
+                                   : (lead >> 4) == 0xE  ? 3
+                                   : (lead >> 3) == 0x1E ? 4
+                                                         : 0;
         if (length == 0 || text.size() - i < length) return std::nullopt;
         char32_t code = length == 1 ? lead : lead & (0x7F >> length);
         for (std::size_t k = 1; k < length; ++k) {
@@ -120,14 +122,16 @@ public:
         for (char16_t unit : text) U16(unit);
     }
     void PatchU32(std::size_t at, std::uint32_t value) {
-        for (std::size_t i = 0; i < 4; ++i) bytes_[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
+        for (std::size_t i = 0; i < 4; ++i)
+            bytes_[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
     }
     std::size_t size() const { return bytes_.size(); }
     std::vector<std::uint8_t> Take() { return std::move(bytes_); }
 
 private:
     void Le(std::uint32_t value, std::size_t size) {
-        for (std::size_t i = 0; i < size; ++i) bytes_.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+        for (std::size_t i = 0; i < size; ++i)
+            bytes_.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
     }
     std::vector<std::uint8_t> bytes_;
 };
@@ -136,13 +140,13 @@ void WriteHeader(ByteWriter& out, std::uint32_t flags) {
     out.U32(kShellLinkHeaderSize);
     out.Bytes(kLinkClsid);
     out.U32(flags);
-    out.U32(0);       // file attributes
-    out.Zeros(24);    // creation, access and write times
-    out.U32(0);       // file size
-    out.U32(0);       // icon index
+    out.U32(0);     // file attributes
+    out.Zeros(24);  // creation, access and write times
+    out.U32(0);     // file size
+    out.U32(0);     // icon index
     out.U32(kShowNormal);
-    out.U16(0);       // hot key
-    out.Zeros(10);    // reserved
+    out.U16(0);     // hot key
+    out.Zeros(10);  // reserved
 }
 
 // LinkInfo with the 0x24-byte header: VolumeID, then the ANSI path and suffix, then
@@ -176,7 +180,7 @@ void WriteLinkInfo(ByteWriter& out, std::u16string_view target) {
     out.Ansi("");  // common path suffix
     out.Utf16(target);
     out.U16(0);
-    out.U16(0);    // common path suffix, Unicode
+    out.U16(0);  // common path suffix, Unicode
 }
 
 void WriteString(ByteWriter& out, std::u16string_view text) {
@@ -220,9 +224,11 @@ public:
     }
     std::optional<std::string> Counted(std::uint64_t at, std::uint32_t count, bool unicode) const {
         if (!Has(at, std::uint64_t{count} * (unicode ? 2 : 1))) return std::nullopt;
-        if (!unicode) return FromLatin1(std::string_view(reinterpret_cast<const char*>(&bytes_[at]), count));
+        if (!unicode)
+            return FromLatin1(std::string_view(reinterpret_cast<const char*>(&bytes_[at]), count));
         std::u16string text;
-        for (std::uint32_t i = 0; i < count; ++i) text.push_back(static_cast<char16_t>(*U16(at + 2 * i)));
+        for (std::uint32_t i = 0; i < count; ++i)
+            text.push_back(static_cast<char16_t>(*U16(at + 2 * i)));
         return FromUtf16(text);
     }
 
@@ -304,7 +310,8 @@ std::vector<std::uint8_t> EncodeShellLink(const ShellLinkData& link) {
 
 std::optional<ShellLinkData> DecodeShellLink(std::span<const std::uint8_t> file) {
     const ByteReader reader(file);
-    if (reader.U32(0) != kShellLinkHeaderSize || !reader.Has(0, kShellLinkHeaderSize)) return std::nullopt;
+    if (reader.U32(0) != kShellLinkHeaderSize || !reader.Has(0, kShellLinkHeaderSize))
+        return std::nullopt;
     const auto clsid = reader.Block(4, kLinkClsid.size());
     if (!std::equal(clsid.begin(), clsid.end(), kLinkClsid.begin())) return std::nullopt;
     const std::uint32_t flags = *reader.U32(20);

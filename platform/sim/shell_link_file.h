@@ -12,8 +12,8 @@
 //   ExtraData         the terminal block, a u32 zero
 //
 // Written: HasLinkInfo | IsUnicode, plus HasName and HasArguments when the
-// description and the arguments are not empty; no item ID list, working folder or icon. The ANSI path holds the
-// target when it is ASCII, else the target with '?' for each non-ASCII unit (as a
+// description and the arguments are not empty; no item ID list, working folder or icon. The ANSI
+// path holds the target when it is ASCII, else the target with '?' for each non-ASCII unit (as a
 // code-page conversion would); the Unicode path always holds the exact target.
 #pragma once
 
@@ -36,8 +36,8 @@ inline constexpr std::uint32_t kLinkFlagHasIconLocation = 0x40;
 inline constexpr std::uint32_t kLinkFlagIsUnicode = 0x80;
 
 struct ShellLinkData {
-    std::string target;       // the local path the link points at
-    std::string arguments;    // empty: none
+    std::string target;     // the local path the link points at
+    std::string arguments;  // empty: none
     std::string description;
 
     bool operator==(const ShellLinkData&) const = default;

@@ -28,21 +28,27 @@ constexpr std::size_t kExportEntry = kOptionalHeader + 96;
 constexpr std::size_t kRdataHeader = 0x138 + 40;
 
 std::uint32_t Get32(const Bytes& bytes, std::size_t at) {
-    return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | std::uint32_t{bytes[at + 3]} << 24;
+    return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 |
+           std::uint32_t{bytes[at + 3]} << 24;
 }
 void Put(Bytes& bytes, std::size_t at, std::uint64_t value, std::size_t size) {
-    for (std::size_t i = 0; i < size; ++i) bytes[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
+    for (std::size_t i = 0; i < size; ++i)
+        bytes[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
 }
 
 const Names kComponentNames = {"DllRegisterServer", "DllUnregisterServer"};
 
 Bytes Component() {
-    return standins::BuildPe32Image(
-        {.dll = true, .moduleName = "test.dll", .note = "test component", .exports = kComponentNames});
+    return standins::BuildPe32Image({.dll = true,
+                                     .moduleName = "test.dll",
+                                     .note = "test component",
+                                     .exports = kComponentNames});
 }
 
 // File offset of the export directory in Component(): .rdata maps RVA 0x2000 to 0x400.
-std::size_t ExportDirectory(const Bytes& image) { return Get32(image, kExportEntry) - 0x2000 + 0x400; }
+std::size_t ExportDirectory(const Bytes& image) {
+    return Get32(image, kExportEntry) - 0x2000 + 0x400;
+}
 
 TEST(PeExportNames, ReadsTheExportsOfEveryStandIn) {
     for (const auto& file : standins::kStandInFiles) {
@@ -65,8 +71,10 @@ TEST(PeExportNames, ReadsTheExportsOfEveryStandIn) {
 }
 
 TEST(PeExportNames, StoresExportsSortedAsLoadersSearchThem) {
-    const Bytes image = standins::BuildPe32Image(
-        {.dll = true, .moduleName = "x.dll", .note = "", .exports = {"b", "DllRegisterServer", "a"}});
+    const Bytes image = standins::BuildPe32Image({.dll = true,
+                                                  .moduleName = "x.dll",
+                                                  .note = "",
+                                                  .exports = {"b", "DllRegisterServer", "a"}});
     EXPECT_EQ(PeExportNames(image), (Names{"DllRegisterServer", "a", "b"}));
 }
 
@@ -97,12 +105,13 @@ const DamageCase kDamageCases[] = {
     {"empty", [](Bytes& b) { b.clear(); }, std::nullopt},
     {"only MZ", [](Bytes& b) { b.resize(2); }, std::nullopt},
     {"no MZ", [](Bytes& b) { b[0] = 'Z'; }, std::nullopt},
-    {"e_lfanew past the end", [](Bytes& b) { Put(b, kLfanew, static_cast<std::uint32_t>(b.size()) - 2, 4); },
-     std::nullopt},
+    {"e_lfanew past the end",
+     [](Bytes& b) { Put(b, kLfanew, static_cast<std::uint32_t>(b.size()) - 2, 4); }, std::nullopt},
     {"e_lfanew wraps", [](Bytes& b) { Put(b, kLfanew, 0xFFFFFFFE, 4); }, std::nullopt},
     {"no PE signature", [](Bytes& b) { b[kPeSignature + 1] = 'X'; }, std::nullopt},
     {"ROM image magic", [](Bytes& b) { Put(b, kOptionalHeader, 0x107, 2); }, std::nullopt},
-    {"section table past the end", [](Bytes& b) { Put(b, kSectionCount, 0xFFFF, 2); }, std::nullopt},
+    {"section table past the end", [](Bytes& b) { Put(b, kSectionCount, 0xFFFF, 2); },
+     std::nullopt},
     {"cut inside the headers", [](Bytes& b) { b.resize(0x150); }, std::nullopt},
     {"no directories", [](Bytes& b) { Put(b, kOptionalHeader + 92, 0, 4); }, Names{}},
     {"no export directory", [](Bytes& b) { Put(b, kExportEntry, 0, 8); }, Names{}},
@@ -161,7 +170,8 @@ TEST(PeExportNames, StaysInsideTruncatedAndCorruptedImages) {
 // subsystem, and the components' exports.
 TEST(PeExportNames, IndependentReaderSeesTheStandIns) {
     if (std::string(SWK_PE_OBJDUMP).empty()) GTEST_SKIP() << "no PE objdump installed";
-    const auto folder = std::filesystem::temp_directory_path() / ("swk_pe_" + std::to_string(::getpid()));
+    const auto folder =
+        std::filesystem::temp_directory_path() / ("swk_pe_" + std::to_string(::getpid()));
     std::filesystem::create_directories(folder);
     for (const auto& file : standins::kStandInFiles) {
         if (file.kind == standins::StandInKind::Data) continue;
@@ -169,12 +179,15 @@ TEST(PeExportNames, IndependentReaderSeesTheStandIns) {
         const Bytes bytes = standins::StandInBytes(file);
         const auto path = folder / file.name;
         std::ofstream(path, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
         std::string report;
-        const std::string command = std::string(SWK_PE_OBJDUMP) + " -p '" + path.string() + "' 2>&1";
+        const std::string command =
+            std::string(SWK_PE_OBJDUMP) + " -p '" + path.string() + "' 2>&1";
         if (FILE* pipe = popen(command.c_str(), "r")) {
             char buffer[512];
-            while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) report.append(buffer, n);
+            while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe))
+                report.append(buffer, n);
             pclose(pipe);
         }
         EXPECT_NE(report.find("file format pei-i386"), std::string::npos) << report;

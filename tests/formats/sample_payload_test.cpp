@@ -18,18 +18,20 @@ using Bytes = std::vector<std::uint8_t>;
 constexpr std::size_t kEntryHeadSize = 12;
 
 std::uint32_t Get32(std::span<const std::uint8_t> bytes, std::size_t at) {
-    return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | std::uint32_t{bytes[at + 3]} << 24;
+    return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 |
+           std::uint32_t{bytes[at + 3]} << 24;
 }
 
 // "YYYY-MM-DD HH:MM:SS.fffffff" UTC as 100-ns ticks since 1601-01-01.
 std::uint64_t FileTime(std::string_view text) {
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
     char fraction[8] = {};
-    EXPECT_EQ(std::sscanf(std::string(text).c_str(), "%d-%d-%d %d:%d:%d.%7s", &year, &month, &day, &hour,
-                          &minute, &second, fraction),
+    EXPECT_EQ(std::sscanf(std::string(text).c_str(), "%d-%d-%d %d:%d:%d.%7s", &year, &month, &day,
+                          &hour, &minute, &second, fraction),
               7);
     using namespace std::chrono;
-    const auto days = sys_days{std::chrono::year{year} / month / day} - sys_days{1601y / January / 1};
+    const auto days =
+        sys_days{std::chrono::year{year} / month / day} - sys_days{1601y / January / 1};
     const std::uint64_t seconds =
         static_cast<std::uint64_t>(days.count()) * 86400 + hour * 3600 + minute * 60 + second;
     std::string ticks = fraction;

@@ -15,7 +15,8 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 std::uint32_t Get32(const Bytes& bytes, std::size_t at) {
-    return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | std::uint32_t{bytes[at + 3]} << 24;
+    return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 |
+           std::uint32_t{bytes[at + 3]} << 24;
 }
 
 struct LinkCase {
@@ -123,7 +124,8 @@ TEST(ShellLinkFile, ReadsAnsiLinksWithAnItemIdList) {
     for (std::uint8_t b : {6, 0, 4, 0, 0xAA, 0xBB, 0, 0}) file.push_back(b);
     // LinkInfo: header 0x1C, VolumeID at 0x1C (17 bytes), base path, suffix.
     const std::string base = "C:\\Windows\\", suffix = "n\xE9.exe";  // Latin-1 e-acute
-    const std::uint32_t basePath = 0x1C + 17, suffixAt = basePath + static_cast<std::uint32_t>(base.size()) + 1;
+    const std::uint32_t basePath = 0x1C + 17,
+                        suffixAt = basePath + static_cast<std::uint32_t>(base.size()) + 1;
     put32(suffixAt + static_cast<std::uint32_t>(suffix.size()) + 1);
     put32(0x1C);
     put32(1);
@@ -151,8 +153,8 @@ TEST(ShellLinkFile, ReadsAnsiLinksWithAnItemIdList) {
 // The link files are read by an independent reader of the format.
 TEST(ShellLinkFile, IndependentReaderSeesTargetArgumentsAndDescription) {
     if (std::string(SWK_LNKINFO).empty()) GTEST_SKIP() << "lnkinfo is not installed";
-    const auto folder = std::filesystem::temp_directory_path() /
-                        ("swk_lnk_" + std::to_string(::getpid()));
+    const auto folder =
+        std::filesystem::temp_directory_path() / ("swk_lnk_" + std::to_string(::getpid()));
     std::filesystem::create_directories(folder);
     for (const LinkCase& c : kLinks) {
         if (!c.lnkinfoReadsIt) continue;
@@ -160,13 +162,15 @@ TEST(ShellLinkFile, IndependentReaderSeesTargetArgumentsAndDescription) {
         const auto path = folder / "link.lnk";
         const Bytes bytes = EncodeShellLink(c.link);
         std::ofstream(path, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
 
         std::string report;
         const std::string command = std::string(SWK_LNKINFO) + " '" + path.string() + "' 2>&1";
         if (FILE* pipe = popen(command.c_str(), "r")) {
             char buffer[512];
-            while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) report.append(buffer, n);
+            while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe))
+                report.append(buffer, n);
             pclose(pipe);
         }
         auto field = [&](const std::string& label) -> std::string {
@@ -176,9 +180,11 @@ TEST(ShellLinkFile, IndependentReaderSeesTargetArgumentsAndDescription) {
             return report.substr(start, report.find('\n', start) - start);
         };
         EXPECT_EQ(field("Local path"), c.link.target) << report;
-        EXPECT_EQ(field("Command line arguments"), c.link.arguments.empty() ? "(absent)" : c.link.arguments)
+        EXPECT_EQ(field("Command line arguments"),
+                  c.link.arguments.empty() ? "(absent)" : c.link.arguments)
             << report;
-        EXPECT_EQ(field("Description"), c.link.description.empty() ? "(absent)" : c.link.description)
+        EXPECT_EQ(field("Description"),
+                  c.link.description.empty() ? "(absent)" : c.link.description)
             << report;
     }
     std::filesystem::remove_all(folder);

@@ -27,13 +27,15 @@ int main(int argc, char** argv) {
     std::error_code error;
     std::filesystem::create_directories(folder, error);
     if (error) {
-        std::fprintf(stderr, "swk_make_standins: cannot create %s: %s\n", argv[1], error.message().c_str());
+        std::fprintf(stderr, "swk_make_standins: cannot create %s: %s\n", argv[1],
+                     error.message().c_str());
         return 1;
     }
     for (const auto& file : swk::standins::kStandInFiles) {
         const auto bytes = swk::standins::StandInBytes(file);
         if (bytes.empty() || !WriteBytes(folder / file.name, bytes.data(), bytes.size())) {
-            std::fprintf(stderr, "swk_make_standins: cannot write %s\n", std::string(file.name).c_str());
+            std::fprintf(stderr, "swk_make_standins: cannot write %s\n",
+                         std::string(file.name).c_str());
             return 1;
         }
     }

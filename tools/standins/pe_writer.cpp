@@ -27,8 +27,8 @@ constexpr std::uint32_t kTextCharacteristics = 0x60000020;   // code, execute, r
 constexpr std::uint32_t kRdataCharacteristics = 0x40000040;  // initialised data, read
 
 constexpr std::array<std::uint8_t, 3> kReturnZero = {0x31, 0xC0, 0xC3};  // xor eax,eax; ret
-constexpr std::array<std::uint8_t, 8> kDllMainReturnTrue = {0xB8, 0x01, 0x00, 0x00,
-                                                            0x00, 0xC2, 0x0C, 0x00};  // mov eax,1; ret 12
+constexpr std::array<std::uint8_t, 8> kDllMainReturnTrue = {0xB8, 0x01, 0x00, 0x00, 0x00,
+                                                            0xC2, 0x0C, 0x00};  // mov eax,1; ret 12
 
 std::uint32_t AlignUp(std::uint32_t value, std::uint32_t alignment) {
     return (value + alignment - 1) / alignment * alignment;
@@ -39,7 +39,8 @@ class Image {
 public:
     void Put(std::size_t at, std::uint32_t value, std::size_t size) {
         Grow(at + size);
-        for (std::size_t i = 0; i < size; ++i) bytes_[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
+        for (std::size_t i = 0; i < size; ++i)
+            bytes_[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
     }
     void U16(std::size_t at, std::uint32_t value) { Put(at, value, 2); }
     void U32(std::size_t at, std::uint32_t value) { Put(at, value, 4); }
@@ -139,16 +140,16 @@ std::vector<std::uint8_t> BuildPe32Image(const PeImageRequest& request) {
     image.U16(fileHeader, kMachineI386);
     image.U16(fileHeader + 2, 2);  // sections
     image.U16(fileHeader + 16, kOptionalHeaderSize);
-    image.U16(fileHeader + 18, kCharExecutable | kChar32BitMachine |
-                                   (request.dll ? kCharDll : kCharRelocsStripped));
+    image.U16(fileHeader + 18,
+              kCharExecutable | kChar32BitMachine | (request.dll ? kCharDll : kCharRelocsStripped));
 
     const std::size_t optional = fileHeader + 20;
-    image.U16(optional, 0x10B);  // PE32
+    image.U16(optional, 0x10B);                                   // PE32
     image.U32(optional + 4, AlignUp(textSize, kFileAlignment));   // size of code
     image.U32(optional + 8, AlignUp(rdataSize, kFileAlignment));  // size of initialised data
-    image.U32(optional + 16, kTextRva);                            // entry point
-    image.U32(optional + 20, kTextRva);                            // base of code
-    image.U32(optional + 24, kRdataRva);                           // base of data
+    image.U32(optional + 16, kTextRva);                           // entry point
+    image.U32(optional + 20, kTextRva);                           // base of code
+    image.U32(optional + 24, kRdataRva);                          // base of data
     image.U32(optional + 28, request.dll ? kDllImageBase : kExeImageBase);
     image.U32(optional + 32, kSectionAlignment);
     image.U32(optional + 36, kFileAlignment);
@@ -168,7 +169,8 @@ std::vector<std::uint8_t> BuildPe32Image(const PeImageRequest& request) {
     }
 
     const std::size_t sections = optional + kOptionalHeaderSize;
-    WriteSectionHeader(image, sections, ".text", textSize, kTextRva, kTextOffset, kTextCharacteristics);
+    WriteSectionHeader(image, sections, ".text", textSize, kTextRva, kTextOffset,
+                       kTextCharacteristics);
     WriteSectionHeader(image, sections + 40, ".rdata", rdataSize, kRdataRva, kRdataOffset,
                        kRdataCharacteristics);
     return image.Take();

@@ -10,8 +10,8 @@
 //
 // Code: a program's entry point returns 0; a DLL's entry point returns TRUE; every
 // export returns 0 (S_OK). .text holds the entry point and at most 31 exports; a
-// request for more gives no image (an empty vector). Nothing depends on the time or the machine: the same
-// request gives the same bytes.
+// request for more gives no image (an empty vector). Nothing depends on the time or the machine:
+// the same request gives the same bytes.
 #pragma once
 
 #include <cstdint>

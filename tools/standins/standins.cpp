@@ -6,9 +6,9 @@ namespace swk::standins {
 namespace {
 
 constexpr std::array<std::string_view, 24> kWords = {
-    "saved", "page",  "archive", "link",   "title",  "note",    "folder", "image",
-    "text",  "search", "index",  "bookmark", "web",  "copy",    "keep",   "date",
-    "source", "address", "category", "comment", "table", "frame", "style", "layout"};
+    "saved",  "page",    "archive",  "link",     "title", "note",  "folder", "image",
+    "text",   "search",  "index",    "bookmark", "web",   "copy",  "keep",   "date",
+    "source", "address", "category", "comment",  "table", "frame", "style",  "layout"};
 
 // FNV-1a of the name seeds each file's own word sequence.
 std::uint32_t Seed(std::string_view name) {
@@ -46,12 +46,16 @@ std::vector<std::uint8_t> DataText(const StandInFile& file) {
 std::vector<std::uint8_t> StandInBytes(const StandInFile& file) {
     switch (file.kind) {
         case StandInKind::Program:
-            return BuildPe32Image({.dll = false, .moduleName = std::string(file.name), .note = Note(file), .exports = {}});
-        case StandInKind::Component:
-            return BuildPe32Image({.dll = true,
+            return BuildPe32Image({.dll = false,
                                    .moduleName = std::string(file.name),
                                    .note = Note(file),
-                                   .exports = {kComponentExports.begin(), kComponentExports.end()}});
+                                   .exports = {}});
+        case StandInKind::Component:
+            return BuildPe32Image(
+                {.dll = true,
+                 .moduleName = std::string(file.name),
+                 .note = Note(file),
+                 .exports = {kComponentExports.begin(), kComponentExports.end()}});
         case StandInKind::Data:
             return DataText(file);
     }
