@@ -1,0 +1,102 @@
+// stashwick-setup run as a program with --answers: exit statuses, and words
+// that are missing, left over or do not fit the moment.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace {
+
+constexpr int kInstalled = 0, kCancelled = 1, kUsage = 2, kRefused = 3, kFailed = 4;
+
+class SetupCommandTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (std::filesystem::temp_directory_path() / "swk-cli-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        folder_ = pattern;
+    }
+    void TearDown() override { std::filesystem::remove_all(folder_); }
+
+    // Runs the setup on this test's machine; returns its exit status.
+    int Run(const std::string& arguments) {
+        const std::string command = std::string(SWK_SETUP_BINARY) + " --machine '" +
+                                    (folder_ / "machine").string() + "' " + arguments + " > '" +
+                                    (folder_ / "out.txt").string() + "' 2>&1";
+        const int status = std::system(command.c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    std::string Output() const {
+        std::ifstream in(folder_ / "out.txt");
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    void SetProfile(const std::string& line) {
+        std::ofstream(folder_ / "machine" / "profile.ini", std::ios::app) << line << "\n";
+    }
+
+    std::filesystem::path folder_;
+};
+
+TEST_F(SetupCommandTest, InstallsAndReportsWhatItDid) {
+    ASSERT_EQ(Run("--answers ok,cancel,cancel"), kInstalled) << Output();
+    const std::string out = Output();
+    EXPECT_NE(out.find("C:\\Program Files\\Tarnwell\\Stashwick\\swk.exe"), std::string::npos) << out;
+    EXPECT_NE(out.find("Stashwick.lnk"), std::string::npos);
+    EXPECT_NE(out.find("App Paths\\swk.exe"), std::string::npos);
+    EXPECT_NE(out.find("swkh.exe"), std::string::npos);
+
+    // Over that installation: the question, answered No, refuses.
+    EXPECT_EQ(Run("--answers no"), kRefused) << Output();
+    // Answered Yes, the user's pages are backed up.
+    EXPECT_EQ(Run("--answers yes,ok,cancel,cancel"), kInstalled) << Output();
+    EXPECT_NE(Output().find("Pages_"), std::string::npos) << Output();
+}
+
+struct AnswersCase {
+    std::string answers;
+    int status;
+};
+
+class AnswersTest : public SetupCommandTest, public ::testing::WithParamInterface<AnswersCase> {};
+
+TEST_P(AnswersTest, ExitStatusFollowsTheOutcome) {
+    EXPECT_EQ(Run("--answers " + GetParam().answers), GetParam().status) << Output();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Words, AnswersTest,
+    ::testing::Values(AnswersCase{"cancel", kCancelled},
+                      AnswersCase{"ok,ok,ok", kInstalled},          // Next, Run Program
+                      AnswersCase{"ok,cancel", kUsage},             // runs out on page 2
+                      AnswersCase{"ok,cancel,cancel,ok", kUsage},   // a word left over
+                      AnswersCase{"yes", kUsage},                   // no question is open
+                      AnswersCase{"restart", kUsage},               // the button is hidden
+                      AnswersCase{"", kUsage}));
+
+TEST_F(SetupCommandTest, ProductRunningIsARefusal) {
+    ASSERT_EQ(Run("--answers cancel"), kCancelled);  // creates the machine
+    SetProfile("productSemaphore = 1");
+    EXPECT_EQ(Run("--answers ok,ok,cancel"), kRefused) << Output();
+}
+
+TEST_F(SetupCommandTest, UnsupportedPlatformIsARefusal) {
+    ASSERT_EQ(Run("--answers cancel"), kCancelled);
+    SetProfile("platformId = 0");
+    EXPECT_EQ(Run("--answers ok"), kRefused) << Output();
+}
+
+TEST_F(SetupCommandTest, FailedInstallationHasItsOwnStatus) {
+    ASSERT_EQ(Run("--answers cancel"), kCancelled);
+    SetProfile("pathDenyWrite = C:\\ProgramData\\Tarnwell");
+    EXPECT_EQ(Run("--answers ok,ok,cancel"), kFailed) << Output();
+}
+
+TEST_F(SetupCommandTest, UnknownArgumentIsAUsageError) {
+    EXPECT_EQ(Run("--colour blue"), kUsage);
+}
+
+}  // namespace
