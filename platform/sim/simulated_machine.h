@@ -75,7 +75,36 @@ struct MachineProfile {
     std::set<std::string> registryKeysDenyDelete;
     std::set<std::string> pathsDenyWrite;              // a file, or a folder and all below it
     std::set<std::string> runningPrograms;             // files locked against writing and deletion
+    // Special folder paths by CSIDL number, overriding the Windows 7 defaults
+    // (which follow userName and wow64).
+    std::map<int, std::string> specialFolders;
 };
+
+// profile.ini holds one "key = value" per line ('#' starts a comment); list keys
+// repeat, one line per element. `swkmachine create DIR key=value` takes the same keys.
+//   platformId, majorVersion, minorVersion, buildNumber   numbers
+//   userName                                               text
+//   isAdmin, hasShutdownPrivilege, exitWindowsFails,
+//   lowIntegrityShellFolder, productSemaphore, wow64       0 or 1
+//   localTime                                              "YYYY-MM-DD HH:MM:SS" or empty
+//   drive = C type=3 medium=1 free=123 fillsAfter=456      one line per drive (free and
+//                                                          fillsAfter may be left out)
+//   registerServerResult = swk.ocx 0x80004005              file name and HRESULT
+//   specialFolderUnresolvable = 35                         CSIDL number
+//   specialFolder = 38 D:\Apps                             CSIDL number and path
+//   registryKeyDenyCreate, registryKeyDenyDelete           full key path: the key and all below it
+//   pathDenyWrite, runningProgram                          Windows path
+std::string ProfileToIni(const MachineProfile& profile);
+MachineProfile ProfileFromIni(std::string_view text);
+// Applies one "key = value" setting; false for an unknown key or a malformed value.
+bool ApplyProfileSetting(MachineProfile& profile, std::string_view key, std::string_view value);
+// The path of a special folder on this machine ("C:\Program Files"); empty for
+// a CSIDL the machine does not know.
+std::string SpecialFolderPath(const MachineProfile& profile, int csidl);
+
+// The name of the product's running-instance semaphore, the only named
+// semaphore the machine knows.
+inline constexpr std::string_view kProductSemaphoreName = "5E8D1F07-C2A4-4b9e-A3D6-7F10B82C94E5";
 
 // Counting faults: make the Nth call (1-based) of an operation fail with an
 // error, once or from then on; FiredCount tells how many calls were failed.
@@ -148,6 +177,11 @@ public:
     std::vector<std::string> Journal() const;
     void SetSemaphore(bool present);
     std::int32_t SemaphoreCount() const;  // raised by ReleaseSemaphore
+
+    // Counted objects a caller must release: system strings (SysAllocString*)
+    // not yet freed, shell link objects not yet released.
+    std::size_t LiveSystemStrings() const;
+    int LiveComObjects() const;
 
     // The whole machine as text: profile, files with sizes and times, registry, journal.
     std::string Describe() const;
@@ -234,9 +268,11 @@ public:
                                DWORD* returnLength) override;
     BOOL ExitWindowsEx(UINT flags, DWORD reason) override;
 
+    // The machine's inside, defined where its operations are implemented.
+    struct State;
+
 private:
     SimulatedMachine();
-    struct State;
     std::unique_ptr<State> state_;
 };
 
