@@ -333,7 +333,7 @@ INT SimulatedMachine::LZRead(INT lzFile, char* buffer, INT count) {
     }
     std::size_t from = static_cast<std::size_t>(std::min<std::uint64_t>(f.position, expanded.size()));
     std::size_t delivered = expanded.size() - from;
-    std::memcpy(buffer, expanded.data() + from, delivered);
+    if (delivered > 0) std::memcpy(buffer, expanded.data() + from, delivered);
     f.position += delivered;
     return static_cast<INT>(delivered);
 }
