@@ -80,11 +80,8 @@ std::vector<std::uint8_t> RebuildSzddFile(std::span<const std::uint8_t> stream) 
 }
 
 std::uint64_t MaxExpandedLength(std::uint64_t dataBytes) {
-    // Each group: a flag byte and 8 references of 2 bytes give 8 * 18 bytes.
-    const std::uint64_t groups = dataBytes / 17;
-    const std::uint64_t rest = dataBytes % 17;
-    const std::uint64_t restReferences = rest == 0 ? 0 : (rest - 1) / 2;
-    return groups * 8 * szdd::kMaxMatch + restReferences * szdd::kMaxMatch;
+    // A two-byte reference gives at most 18 bytes; flag bytes only lower this.
+    return dataBytes * (szdd::kMaxMatch / 2);
 }
 
 Expanded ExpandSzddFile(std::span<const std::uint8_t> file, std::uint64_t maxLength) {

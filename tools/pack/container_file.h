@@ -61,8 +61,8 @@ struct Expanded {
 // its header gives, and that this length is at most `maxLength`.
 Expanded ExpandSzddFile(std::span<const std::uint8_t> file, std::uint64_t maxLength);
 
-// The most bytes `dataBytes` bytes of LZSS data can expand to (all references
-// of 18 bytes, one flag byte per 8 of them).
+// A bound on what `dataBytes` bytes of LZSS data can expand to (9 bytes per
+// byte: a two-byte reference gives at most 18).
 std::uint64_t MaxExpandedLength(std::uint64_t dataBytes);
 
 }  // namespace swk::pack

@@ -46,7 +46,8 @@ and blank lines are skipped. Example:
   data/help.bin       2014-09-04 10:45:44.015625
 
 Container: per entry a u64 FILETIME (low half first), a u32 stream length and the
-SZDD file without its first 4 bytes; then a u32 0. Files over 20,000,000 bytes are
+SZDD file without its first 4 bytes; then a u32 0. Files over 20,000,000 bytes and
+empty files (the setup takes an entry that expands to nothing for a failure) are
 refused. The same manifest and files always give the same bytes.
 Progress lines appear when the output is a terminal. Exit status: 0 success,
 1 failure (message on stderr), 2 wrong usage.
@@ -137,7 +138,10 @@ int Pack(const fs::path& manifestPath, const fs::path& outPath) {
     std::vector<PackedEntry> entries;
     for (const ManifestEntry& item : manifest->entries) {
         const auto content = ReadWholeFile(item.path, kMaxFileLength, error);
-        if (!content) return Fail(manifestPath.string() + ": line " + std::to_string(item.line) + ": " + error);
+        const std::string where = manifestPath.string() + ": line " + std::to_string(item.line) + ": ";
+        if (!content) return Fail(where + error);
+        // The setup takes an entry that expands to nothing for a failed one.
+        if (content->empty()) return Fail(where + item.path.string() + ": empty; the setup cannot install an empty file");
         entries.push_back({item.fileTime, MakeStream(*content)});
         if (ShowProgress()) {
             std::printf("%2zu  %s  %10zu -> %10zu  %s\n", entries.size(), FormatFileTime(item.fileTime).c_str(),
@@ -148,30 +152,38 @@ int Pack(const fs::path& manifestPath, const fs::path& outPath) {
     return kExitOk;
 }
 
+
 std::string EntryName(std::size_t number, const EntryView& entry) {
     return "entry " + std::to_string(number) + " (offset " + std::to_string(entry.offset) + ")";
 }
 
+// The table of entries. Each entry is expanded too, so that a damaged one is
+// marked and makes the listing fail.
 int List(const fs::path& path) {
     std::vector<std::uint8_t> bytes;
     std::string error;
     const auto view = LoadContainer(path, bytes, error);
     if (!view) return Fail(error);
     std::printf(" #  last-write time (UTC)           stream bytes  expanded bytes  ratio\n");
+    std::string damage;
     for (std::size_t k = 0; k < view->entries.size(); ++k) {
         const EntryView& entry = view->entries[k];
-        const auto header = swk::szdd::ReadHeader(RebuildSzddFile(entry.stream));
+        const std::vector<std::uint8_t> file = RebuildSzddFile(entry.stream);
+        const auto header = swk::szdd::ReadHeader(file);
+        const Expanded expanded = ExpandSzddFile(file, kMaxFileLength);
         const std::string time = FormatFileTime(entry.fileTime);
-        if (!header) {
-            std::printf("%2zu  %s  %12zu  %14s\n", k + 1, time.c_str(), entry.stream.size(), "(bad header)");
+        if (!expanded.error.empty()) {
+            std::printf("%2zu  %s  %12zu  %14s\n", k + 1, time.c_str(), entry.stream.size(), "(damaged)");
+            if (damage.empty()) damage = EntryName(k + 1, entry) + ": " + expanded.error;
             continue;
         }
-        const double ratio = header->expandedLength == 0 ? 0.0 : double(entry.stream.size()) / header->expandedLength;
+        const double ratio = double(entry.stream.size()) / double(header->expandedLength);
         std::printf("%2zu  %s  %12zu  %14u  %.3f\n", k + 1, time.c_str(), entry.stream.size(),
                     header->expandedLength, ratio);
     }
     if (!view->error.empty()) return Fail(path.string() + ": " + view->error);
     std::printf("end marker at offset %zu, container %zu bytes\n", bytes.size() - kEndMarkerSize, bytes.size());
+    if (!damage.empty()) return Fail(path.string() + ": " + damage);
     return kExitOk;
 }
 
