@@ -1,0 +1,215 @@
+#!/usr/bin/env bash
+# The end-to-end scenarios of the Windows setup under Wine. Each scenario runs
+# in its own copy of a template prefix, acts through the automation driver and
+# then checks the prefix as a user's machine.
+#
+#   run-scenarios.sh WIN_BUILD_DIR OUT_DIR [SCENARIO ...]
+#
+# WIN_BUILD_DIR: the mingw-x64 build (StashwickSetup.exe, tools/driver/...).
+# OUT_DIR: driver transcripts, machine states and screenshots (test artifacts).
+# SWK_SIM_SETUP: the Linux stashwick-setup, for the differential scenario.
+set -uo pipefail
+
+SWK_WIN_BUILD="$(cd "$1" && pwd)"
+SWK_WINE_OUT="$(mkdir -p "$2" && cd "$2" && pwd)"
+shift 2
+SWK_WINE_WORK="${SWK_WINE_WORK:-$(mktemp -d /tmp/swk-wine.XXXXXX)}"
+export SWK_WIN_BUILD SWK_WINE_OUT SWK_WINE_WORK
+source "$(dirname "$0")/wine-lib.sh"
+
+PAYLOAD="$SWK_WIN_BUILD/platform/win32/payload"
+CONTAINER="$SWK_WIN_BUILD/platform/win32/payload_container.bin"
+CHECK="python3 $SWK_TESTS_WINE/check_state.py"
+PROGRAM_FOLDER='C:\Program Files\Tarnwell\Stashwick'
+CAPTION_QUESTION='A previous installation of "Stashwick" is found.'
+failures=0
+
+pass() { echo "PASS $1"; }
+fail() { echo "FAIL $1: $2"; failures=$((failures + 1)); }
+has() { grep -qF -- "$2" "$SWK_WINE_OUT/$1"; }
+
+# OK, Next, then Close on the completion page: the whole first installation.
+INSTALL_STEPS=('wizard' 'click 1' 'wait 1 Next' 'click 1' 'wait 1 Run Program')
+
+scenario_first_install() {
+    swk_wine_prefix first-install
+    swk_wine_drive first-install "start $SWK_SETUP_DIR\\StashwickSetup.exe" wizard 'print 1001' 'print 1002' \
+        "screenshot $SWK_SETUP_DIR\\page0.bmp" 'click 1' 'wait 1 Next' 'print 1002' \
+        "screenshot $SWK_SETUP_DIR\\page1.bmp" 'click 1' 'wait 1 Run Program' 'print 1002' \
+        "screenshot $SWK_SETUP_DIR\\page2.bmp" 'click 2' 'exit 30' \
+        || { fail first-install "driver stopped (see first-install.driver.txt)"; return; }
+    cp "$WINEPREFIX"/drive_c/setup/page*.bmp "$SWK_WINE_OUT/" 2>/dev/null
+    swk_wine_state first-install
+    local problems
+    problems=$($CHECK installed "$SWK_WINE_OUT/first-install.state.txt" "$PAYLOAD") \
+        || { fail first-install "$problems"; return; }
+    has first-install.driver.txt 'control 1001 visible=1 enabled=0 text=C:\Program Files\Tarnwell\' \
+        || { fail first-install "path field"; return; }
+    grep -q '^event open http://.*/init.asp?P=5&V=4.5&A=0$' "$SWK_WINE_OUT/first-install.state.txt" \
+        || { fail first-install "latest-version page not opened"; return; }
+    [ ! -e "$(swk_wine_path 'C:\users')"/*/AppData/LocalLow/Tarnwell/Stashwick/prog.tmp ] \
+        || { fail first-install "temporary file left"; return; }
+    pass first-install
+}
+
+# Reinstallation over the first one; the user's saved pages must end up in the backup.
+scenario_reinstall_yes() {
+    [ -d "$SWK_WINE_WORK/first-install" ] || { fail reinstall-yes "needs first-install"; return; }
+    export WINEPREFIX="$SWK_WINE_WORK/reinstall-yes"
+    rm -rf "$WINEPREFIX" && cp -a "$SWK_WINE_WORK/first-install" "$WINEPREFIX"
+    rm -f "$WINEPREFIX/drive_c/setup/standins.log"
+    local store
+    store=$(echo "$WINEPREFIX"/drive_c/users/*/AppData/LocalLow/Tarnwell/Stashwick/swk.bin)
+    printf 'pages the user saved\r\n' >"$store"
+    local saved_hash
+    saved_hash=$(sha256sum "$store" | cut -d' ' -f1)
+    swk_wine_drive reinstall-yes "start $SWK_SETUP_DIR\\StashwickSetup.exe" 'box yes' "${INSTALL_STEPS[@]:0:3}" \
+        escape 'wait 1 Run Program' close 'exit 30' \
+        || { fail reinstall-yes "driver stopped (see reinstall-yes.driver.txt)"; return; }
+    swk_wine_state reinstall-yes
+    local problems
+    problems=$($CHECK installed "$SWK_WINE_OUT/reinstall-yes.state.txt" "$PAYLOAD") \
+        || { fail reinstall-yes "$problems"; return; }
+    has reinstall-yes.driver.txt "box title=StashwickSetup owner=" && has reinstall-yes.driver.txt "$CAPTION_QUESTION" \
+        || { fail reinstall-yes "no previous-installation question"; return; }
+    has reinstall-yes.state.txt "file DocumentsFolder\\Pages_<time>.swk size=22 sha256=$saved_hash" \
+        || { fail reinstall-yes "saved pages not kept in the backup"; return; }
+    ! grep -q '^event open' "$SWK_WINE_OUT/reinstall-yes.state.txt" \
+        || { fail reinstall-yes "Escape on the result page opened the web page"; return; }
+    pass reinstall-yes
+}
+
+# Reinstallation answered No: the setup ends and the machine is as it was.
+scenario_reinstall_no() {
+    [ -d "$SWK_WINE_WORK/first-install" ] || { fail reinstall-no "needs first-install"; return; }
+    export WINEPREFIX="$SWK_WINE_WORK/reinstall-no"
+    rm -rf "$WINEPREFIX" && cp -a "$SWK_WINE_WORK/first-install" "$WINEPREFIX"
+    rm -f "$WINEPREFIX/drive_c/setup/standins.log"
+    swk_wine_state reinstall-no-before
+    swk_wine_drive reinstall-no "start $SWK_SETUP_DIR\\StashwickSetup.exe" 'box no' 'exit 30' \
+        || { fail reinstall-no "driver stopped (see reinstall-no.driver.txt)"; return; }
+    swk_wine_state reinstall-no
+    diff -u "$SWK_WINE_OUT/reinstall-no-before.state.txt" "$SWK_WINE_OUT/reinstall-no.state.txt" >/dev/null \
+        || { fail reinstall-no "the machine changed"; return; }
+    ! has reinstall-no.driver.txt 'wizard' || { fail reinstall-no "wizard shown"; return; }
+    pass reinstall-no
+}
+
+# A product program holds the running-instance semaphore: the attempt is refused.
+scenario_product_running() {
+    swk_wine_prefix product-running
+    swk_wine_drive product-running semaphore "start $SWK_SETUP_DIR\\StashwickSetup.exe" wizard 'click 1' \
+        'box ok' 'print 1' 'click 2' 'exit 30' \
+        || { fail product-running "driver stopped (see product-running.driver.txt)"; return; }
+    swk_wine_state product-running
+    local problems
+    problems=$($CHECK empty "$SWK_WINE_OUT/product-running.state.txt") || { fail product-running "$problems"; return; }
+    has product-running.driver.txt 'control 1 visible=1 enabled=1 text=OK' \
+        || { fail product-running "not back on the first page"; return; }
+    pass product-running
+}
+
+# A read-only program file in the way: "Error in installation", first page again.
+scenario_readonly_target() {
+    swk_wine_prefix readonly-target
+    local folder
+    folder=$(swk_wine_path "$PROGRAM_FOLDER")
+    mkdir -p "$folder" && printf 'old' >"$folder/swk.exe" && chmod a-w "$folder/swk.exe"
+    swk_wine_drive readonly-target "start $SWK_SETUP_DIR\\StashwickSetup.exe" wizard 'click 1' \
+        'box ok' 'print 1' 'click 2' 'exit 30' \
+        || { fail readonly-target "driver stopped (see readonly-target.driver.txt)"; return; }
+    swk_wine_state readonly-target
+    has readonly-target.driver.txt 'text=Error in installation' || { fail readonly-target "no error message"; return; }
+    has readonly-target.driver.txt 'control 1 visible=1 enabled=1 text=OK' \
+        || { fail readonly-target "not back on the first page"; return; }
+    ! grep -q '^reg .*app paths' "$SWK_WINE_OUT/readonly-target.state.txt" \
+        || { fail readonly-target "installation recorded"; return; }
+    [ "$(cat "$folder/swk.exe")" = old ] || { fail readonly-target "read-only file changed"; return; }
+    pass readonly-target
+}
+
+# "Restart Windows" on the completion page: under Wine it ends the session.
+scenario_restart() {
+    swk_wine_prefix restart
+    swk_wine_drive restart "start $SWK_SETUP_DIR\\StashwickSetup.exe" "${INSTALL_STEPS[@]}" \
+        'print 1011' 'click 1011' 'exit 30' || true
+    has restart.driver.txt 'control 1011 visible=1 enabled=1 text=Restart Windows' \
+        || { fail restart "no Restart Windows button"; return; }
+    ! has restart.driver.txt 'error reboot' || { fail restart "the restart was refused"; return; }
+    ! has restart.driver.txt 'FAIL exit' || { fail restart "the setup kept running"; return; }
+    pass restart
+}
+
+# DLLs named like system DLLs beside the setup are never loaded. Wine is told to
+# prefer such DLLs, as Windows' search order would; a control program that
+# imports lz32.dll shows that a planted DLL is picked up when nothing prevents it.
+scenario_planted_dll() {
+    swk_wine_prefix planted-dll
+    cp "$SWK_WIN_BUILD"/tools/driver/planted/*.dll "$SWK_WIN_BUILD/tools/driver/swklzexpand.exe" \
+       "$WINEPREFIX/drive_c/setup/"
+    local names
+    names=$(cd "$SWK_WIN_BUILD/tools/driver/planted" && ls *.dll | sed 's/\.dll$//' | paste -sd, -)
+    WINEDLLOVERRIDES="$WINEDLLOVERRIDES;$names=n,b" swk_wine_drive planted-dll \
+        "start $SWK_SETUP_DIR\\StashwickSetup.exe" "${INSTALL_STEPS[@]}" 'click 2' 'exit 30' \
+        || { fail planted-dll "driver stopped (see planted-dll.driver.txt)"; return; }
+    local marker="$WINEPREFIX/drive_c/setup/planted.log"
+    [ ! -e "$marker" ] || { fail planted-dll "loaded: $(tr -d '\r' <"$marker" | paste -sd' ')"; return; }
+    WINEDLLOVERRIDES="$WINEDLLOVERRIDES;$names=n,b" timeout 60 "$WINE" 'C:\setup\swklzexpand.exe' \
+        'C:\setup\none' 'C:\setup\none.out' >/dev/null 2>&1
+    swk_wine_stop
+    grep -q lz32.dll "$marker" 2>/dev/null || { fail planted-dll "control: a planted DLL is not loaded even without protection"; return; }
+    pass planted-dll
+}
+
+# The system's own LZ expansion reads what our packer writes.
+scenario_lz_interop() {
+    swk_wine_prefix lz-interop
+    cp "$SWK_WIN_BUILD/tools/driver/swklzexpand.exe" "$WINEPREFIX/drive_c/setup/"
+    local dir="$WINEPREFIX/drive_c/setup/lz"
+    mkdir -p "$dir"
+    python3 "$SWK_TESTS_WINE/split_container.py" "$CONTAINER" "$dir" >/dev/null \
+        || { fail lz-interop "cannot split the container"; return; }
+    local name k=0 bad=""
+    while read -r name _; do
+        k=$((k + 1))
+        timeout 60 "$WINE" 'C:\setup\swklzexpand.exe' "C:\\setup\\lz\\entry$k.szdd" "C:\\setup\\lz\\entry$k.out" \
+            >/dev/null 2>&1
+        cmp -s "$dir/entry$k.out" "$PAYLOAD/$name" || bad="$bad $name"
+    done < <(grep -v '^#' "$PAYLOAD/manifest.txt" | grep -v '^$')
+    swk_wine_stop
+    [ -z "$bad" ] || { fail lz-interop "differs:$bad"; return; }
+    pass lz-interop
+}
+
+# The same installation on the simulated machine gives the same state.
+scenario_differential() {
+    [ -f "$SWK_WINE_OUT/first-install.state.txt" ] || { fail differential "needs first-install"; return; }
+    if [ -z "${SWK_SIM_SETUP:-}" ] || [ ! -x "$SWK_SIM_SETUP" ]; then
+        fail differential "no Linux stashwick-setup (SWK_SIM_SETUP)"; return
+    fi
+    local machine="$SWK_WINE_WORK/sim-machine"
+    rm -rf "$machine"
+    "$SWK_SIM_SETUP" --machine "$machine" --payload "$CONTAINER" --answers ok,ok,cancel \
+        >"$SWK_WINE_OUT/differential.sim.txt" 2>&1 || { fail differential "simulated setup failed"; return; }
+    python3 "$SWK_TESTS_WINE/swkstate.py" sim "$machine" | grep -v '^event registered' \
+        >"$SWK_WINE_OUT/differential.sim-state.txt"
+    # The stand-in components record their registration only under Wine.
+    grep -v '^event registered' "$SWK_WINE_OUT/first-install.state.txt" | grep -v 'clsid\\{6e3b17d7' \
+        >"$SWK_WINE_OUT/differential.wine-state.txt"
+    diff -u "$SWK_WINE_OUT/differential.wine-state.txt" "$SWK_WINE_OUT/differential.sim-state.txt" \
+        >"$SWK_WINE_OUT/differential.diff" || { fail differential "states differ (differential.diff)"; return; }
+    pass differential
+}
+
+all=(first_install reinstall_yes reinstall_no product_running readonly_target restart planted_dll lz_interop differential)
+selected=("$@")
+[ ${#selected[@]} -gt 0 ] || selected=("${all[@]}")
+
+echo "== Wine template prefix"
+swk_wine_template
+for scenario in "${selected[@]}"; do
+    "scenario_${scenario//-/_}"
+done
+echo "== Wine scenarios: $failures failed; artifacts in $SWK_WINE_OUT"
+[ -z "${SWK_WINE_KEEP:-}" ] && rm -rf "$SWK_WINE_WORK"
+[ $failures -eq 0 ]
