@@ -94,6 +94,7 @@ bool IsWellFormedPath(std::string_view path) {
 }
 
 bool EntryExists(std::string_view path) {
+    if (path.empty()) return false;  // names no file or folder
     const WideText widePath = Utf8ToUtf16(path);
     WIN32_FILE_ATTRIBUTE_DATA info{};
     return Sys().GetFileAttributesExW(WidePointer(widePath), GetFileExInfoStandard, &info) != 0;

@@ -106,7 +106,7 @@ TEST(KnownFolders, EmptyOrOversizedShellFolderValueFallsBackToLocalData) {
 TEST(KnownFolders, ShellFolderValueOfAnyTypeIsReadAsText) {
     TestMachine machine;
     const std::u16string folder = u"E:\\Low \u00e9\U0001D11E";
-    sim::RegistryValue value{REG_EXPAND_SZ, {}};
+    sim::RegistryValue value{REG_BINARY, {}};  // UTF-16 bytes, as the system keeps them
     for (char16_t unit : folder) {  // no terminator: the text ends with the data
         value.data.push_back(static_cast<std::uint8_t>(unit & 0xFF));
         value.data.push_back(static_cast<std::uint8_t>(unit >> 8));

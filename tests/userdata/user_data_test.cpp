@@ -90,16 +90,19 @@ TEST(SeedUserData, KeepsTheUsersStoreInAFolderTooLongForIsExistingPath) {
         << machine->Describe();
 }
 
-TEST(CopyWithShell, ToAFolderOrAFileCreatingMissingFolders) {
+TEST(CopyWithShell, IntoAFolderOrToAFileInAMissingFolder) {
     TestMachine machine;
     machine.Put("C:\\Src\\\xF0\x9D\x84\x9E.swk", "pages");
+    machine->PutFolder("C:\\Docs\\Zo\xC3\xAB");
+    machine.Put("C:\\Docs\\Zo\xC3\xAB\\\xF0\x9D\x84\x9E.swk", "older pages");
 
-    EXPECT_EQ(CopyWithShell("C:\\Src\\\xF0\x9D\x84\x9E.swk", "C:\\New\\Zo\xC3\xAB\\"), 0);
-    EXPECT_EQ(machine.Read("C:\\New\\Zo\xC3\xAB\\\xF0\x9D\x84\x9E.swk"), "pages")
+    EXPECT_EQ(CopyWithShell("C:\\Src\\\xF0\x9D\x84\x9E.swk", "C:\\Docs\\Zo\xC3\xAB\\"), 0);
+    EXPECT_EQ(machine.Read("C:\\Docs\\Zo\xC3\xAB\\\xF0\x9D\x84\x9E.swk"), "pages")
         << machine->Describe();
-    EXPECT_EQ(CopyWithShell("C:\\Src\\\xF0\x9D\x84\x9E.swk", "C:\\Other\\copy.swk"), 0);
-    EXPECT_EQ(machine.Read("C:\\Other\\copy.swk"), "pages");
-    EXPECT_NE(CopyWithShell("C:\\Src\\missing.swk", "C:\\Other\\"), 0);
+    EXPECT_EQ(CopyWithShell("C:\\Src\\\xF0\x9D\x84\x9E.swk", "C:\\New\\Folder\\copy.swk"), 0);
+    EXPECT_EQ(machine.Read("C:\\New\\Folder\\copy.swk"), "pages");
+    EXPECT_NE(CopyWithShell("C:\\Src\\missing.swk", "C:\\Docs\\"), 0);
+    EXPECT_FALSE(machine->Exists("C:\\Docs\\missing.swk"));
 }
 
 }  // namespace
