@@ -19,8 +19,9 @@ using test::LiteralStream;
 
 constexpr const char* kSetupPath = "C:\\Setup\\StashwickSetup.exe";
 constexpr const char* kTemporaryPath = "C:\\Users\\User\\AppData\\Local\\Stashwick\\prog.tmp";
-constexpr std::uint64_t kTime1 = 0x01CFC82DB4AEB480ull;  // shared by two entries
-constexpr std::uint64_t kTime2 = 0x01C84A05C9C6A001ull;  // odd tick: times are exact
+constexpr std::uint64_t kTime1 = 0x01CFC82DB4AEB480ull;    // shared by two entries
+constexpr std::uint64_t kTime2 = 0x01C84A05C9C6A001ull;    // odd tick: times are exact
+constexpr std::uint64_t kOldTime = 0x01D5000012345678ull;  // files there before the run
 
 Bytes Pattern(std::size_t size) {
     Bytes bytes(size);
@@ -112,8 +113,8 @@ TEST_F(Extraction, WritesEveryEntryWithItsTimeThroughOneTemporaryFile) {
 }
 
 TEST_F(Extraction, ReplacesALargerOldTargetCompletely) {
-    Machine().PutFile(Products()[0].target, Bytes(10'000, 0xEE), 12345);
-    Machine().PutFile(Products()[2].target, Pattern(3), 12345);
+    Machine().PutFile(Products()[0].target, Bytes(10'000, 0xEE), kOldTime);
+    Machine().PutFile(Products()[2].target, Pattern(3), kOldTime);
     EXPECT_TRUE(Extract(Targets()));
     ExpectExtracted(0);  // no tail of the old file, no zeros from the output buffer
     ExpectExtracted(2);
@@ -172,7 +173,7 @@ const std::string kOldContent = "the old swkh.exe";
 
 TEST_P(ExtractionFailure, KeepsEarlierTargetsAndReportsAsTheUserShouldSee) {
     const FailureCase& c = GetParam();
-    Machine().PutFile(Products()[1].target, BytesOf(kOldContent), 777);
+    Machine().PutFile(Products()[1].target, BytesOf(kOldContent), kOldTime);
     c.prepare(*this);
 
     EXPECT_FALSE(Extract(Targets()));
@@ -193,10 +194,13 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"EntryExpandsToNothing",
                     [](ExtractionFailure& fixture) { StreamAt(fixture, 1, LiteralStream({})); }, 1,
                     1, true},
-        FailureCase{
-            "EntryIsNotCompressedData",
-            [](ExtractionFailure& fixture) { StreamAt(fixture, 1, BytesOf("garbage bytes")); }, 1,
-            1, true},
+        FailureCase{"EntryInAnUnknownMode",
+                    [](ExtractionFailure& fixture) {
+                        Bytes stream = LiteralStream(BytesOf("mode Q data"));
+                        stream[4] = 'Q';
+                        StreamAt(fixture, 1, stream);
+                    },
+                    1, 1, true},
         FailureCase{"StreamLongerThanTheContainer",
                     [](ExtractionFailure& fixture) {
                         std::vector<EntrySpec> entries = ProductEntries();
@@ -228,13 +232,13 @@ INSTANTIATE_TEST_SUITE_P(
     test::CaseName());
 
 TEST_F(Extraction, AnEntryThatExpandsToNothingLeavesItsTargetUntouched) {
-    Machine().PutFile(Products()[1].target, BytesOf(kOldContent), 777);
+    Machine().PutFile(Products()[1].target, BytesOf(kOldContent), kOldTime);
     std::vector<EntrySpec> entries = ProductEntries();
     entries[1].stream = LiteralStream({});
     InstallContainer(test::BuildContainer(entries));
     EXPECT_FALSE(Extract(Targets()));
     EXPECT_EQ(Machine().ReadFileBytes(Products()[1].target), BytesOf(kOldContent));
-    EXPECT_EQ(Machine().Stat(Products()[1].target)->lastWriteTime, 777u);
+    EXPECT_EQ(Machine().Stat(Products()[1].target)->lastWriteTime, kOldTime);
 }
 
 // ---- Faults at every call -----------------------------------------------------------
