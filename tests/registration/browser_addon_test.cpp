@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <ostream>
 #include <string>
 
 #include "registration/registry_table.h"
@@ -95,6 +96,10 @@ TEST(GuidToTextTest, FormatsEveryFieldInUpperCaseHex) {
 
 // ---- Registration, row by row -------------------------------------------------------
 
+void PrintTo(const AddOnRow& c, std::ostream* os) {
+    *os << "row " << c.row;
+}
+
 class AddOnRowTest : public MachineTest, public ::testing::WithParamInterface<AddOnRow> {};
 
 TEST_P(AddOnRowTest, RowIsListedInItsPlaceAndWrittenToTheMachine) {
@@ -168,6 +173,10 @@ const CleanupCase kCleanupCases[] = {
     {"NonePresent", 0x00, -1, 0},   {"SomePresent", 0x15, -1, 0},     {"AllPresent", 0x3F, -1, 0},
     {"OneUndeletable", 0x3F, 2, 1}, {"FirstUndeletable", 0x3F, 0, 1},
 };
+
+void PrintTo(const CleanupCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class AddOnCleanupTest : public MachineTest, public ::testing::WithParamInterface<CleanupCase> {
 protected:

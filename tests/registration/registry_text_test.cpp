@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 #include "tests/registration/forwarding_services.h"
@@ -42,6 +43,10 @@ const TextCase kTextCases[] = {
     {"UnknownRootIsRefused", "HKEY_SOMEWHERE\\Software\\Name", "x", 0, nullptr, nullptr},
     {"EmptyTextIsRefused", "", "x", 0, nullptr, nullptr},
 };
+
+void PrintTo(const TextCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class RegistryTextTest : public MachineTest, public ::testing::WithParamInterface<TextCase> {};
 
