@@ -91,12 +91,10 @@ HRESULT CreateShortcut(const std::string& target, const std::string& linkPath,
     }
     auto* file = static_cast<IPersistFile*>(fileObject);
 
-    HRESULT saved = S_OK;
-    {
-        const WideText widePath = Utf8ToUtf16(linkPath);  // freed at the end of this block
-        saved = file->Save(widePath.get() != nullptr ? widePath.get() : u"", TRUE);
-    }
+    WideText widePath = Utf8ToUtf16(linkPath);
+    const HRESULT saved = file->Save(widePath.get() != nullptr ? widePath.get() : u"", TRUE);
     file->Release();
+    widePath = WideText();  // frees the wide path
     link->Release();
     return saved;
 }
