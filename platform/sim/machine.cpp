@@ -153,11 +153,19 @@ const DriveProfile* SimulatedMachine::State::Drive(char letter) const {
     return nullptr;
 }
 
-ResolvedPath SimulatedMachine::State::Resolve(std::string_view windowsPath) const {
+ResolvedPath SimulatedMachine::State::Resolve(std::string_view windowsPath, bool forCall) const {
     ResolvedPath r;
+    if (forCall && (windowsPath.starts_with("\\\\") || windowsPath.starts_with("//"))) {
+        r.error = kErrorBadNetPath;  // the machine has no network
+        return r;
+    }
     r.path = ParseWindowsPath(windowsPath);
     if (!r.path.valid) {
         r.error = ERROR_INVALID_NAME;
+        return r;
+    }
+    if (forCall && DecodeUtf8(r.path.Text()).size() >= MAX_PATH) {
+        r.error = ERROR_PATH_NOT_FOUND;
         return r;
     }
     const DriveProfile* drive = Drive(r.path.drive);
@@ -370,24 +378,24 @@ void SimulatedMachine::SetOwnModule(std::string windowsPath, std::map<int, std::
 // ---- Inspection and preparation ---------------------------------------------------
 
 fs::path SimulatedMachine::HostPath(std::string_view windowsPath) const {
-    ResolvedPath r = state_->Resolve(windowsPath);
+    ResolvedPath r = state_->Resolve(windowsPath, false);
     return r.error ? fs::path{} : r.host;
 }
 
 bool SimulatedMachine::Exists(std::string_view windowsPath) const {
-    ResolvedPath r = state_->Resolve(windowsPath);
+    ResolvedPath r = state_->Resolve(windowsPath, false);
     return !r.error && r.exists;
 }
 
 std::optional<std::vector<std::uint8_t>> SimulatedMachine::ReadFileBytes(std::string_view windowsPath) const {
-    ResolvedPath r = state_->Resolve(windowsPath);
+    ResolvedPath r = state_->Resolve(windowsPath, false);
     if (r.error || !r.exists || r.isDirectory) return std::nullopt;
     return ReadHostFile(r.host);
 }
 
 void SimulatedMachine::PutFile(std::string_view windowsPath, std::span<const std::uint8_t> bytes,
                                std::uint64_t lastWriteTime) {
-    ResolvedPath r = state_->Resolve(windowsPath);
+    ResolvedPath r = state_->Resolve(windowsPath, false);
     if (r.error || r.path.IsRoot()) return;
     std::error_code ec;
     fs::create_directories(r.host.parent_path(), ec);
@@ -399,13 +407,13 @@ void SimulatedMachine::PutFile(std::string_view windowsPath, std::span<const std
 }
 
 void SimulatedMachine::PutFolder(std::string_view windowsPath) {
-    ResolvedPath r = state_->Resolve(windowsPath);
+    ResolvedPath r = state_->Resolve(windowsPath, false);
     std::error_code ec;
     if (!r.error) fs::create_directories(r.host, ec);
 }
 
 std::optional<FileState> SimulatedMachine::Stat(std::string_view windowsPath) const {
-    ResolvedPath r = state_->Resolve(windowsPath);
+    ResolvedPath r = state_->Resolve(windowsPath, false);
     if (r.error || !r.exists) return std::nullopt;
     std::error_code ec;
     fs::path relative = fs::relative(r.host, state_->folder / std::string(1, r.path.drive), ec);
@@ -498,6 +506,20 @@ std::string SimulatedMachine::Describe() const {
     for (const auto& f : ListFiles())
         out << f.windowsPath << "  " << f.size << " bytes  " << FormatFileTime(f.lastWriteTime)
             << (f.readOnly ? "  read-only" : "") << "\n";
+    out << "== folders\n";
+    for (const auto& drive : state_->profile.drives) {
+        fs::path root = state_->folder / std::string(1, drive.letter);
+        std::error_code ec;
+        std::vector<std::string> folders;
+        for (fs::recursive_directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) {
+            if (!it->is_directory()) continue;
+            std::string windowsPath{drive.letter, ':'};
+            for (const auto& part : fs::relative(it->path(), root)) windowsPath += "\\" + part.string();
+            folders.push_back(windowsPath);
+        }
+        std::ranges::sort(folders);
+        for (const auto& f : folders) out << f << "\n";
+    }
     out << "== registry\n" << ExportRegistry();
     out << "== journal\n";
     for (const auto& line : Journal()) out << line << "\n";

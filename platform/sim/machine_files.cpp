@@ -171,6 +171,7 @@ BOOL SimulatedMachine::CreateDirectoryW(const WCHAR* path, void*) {
     ResolvedPath r = s.Resolve(WideToUtf8(path));
     if (r.error) return s.Fail(r.error);
     if (r.path.IsRoot()) return s.Fail(ERROR_ACCESS_DENIED);
+    if (Utf8ToWide(r.path.Text()).size() >= kMaxFolderPath) return s.Fail(kErrorFilenameTooLong);
     if (r.exists) return s.Fail(ERROR_ALREADY_EXISTS);
     if (!r.parentExists) return s.Fail(ERROR_PATH_NOT_FOUND);
     if (s.IsWriteDenied(r.key)) return s.Fail(ERROR_ACCESS_DENIED);

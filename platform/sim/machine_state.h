@@ -23,6 +23,9 @@ inline constexpr std::string_view kAttributesFile = "attributes.txt";
 inline constexpr std::string_view kJournalFile = "journal.txt";
 inline constexpr std::string_view kRegistryFolder = "registry";
 inline constexpr DWORD kErrorFileExists = 80;
+inline constexpr DWORD kErrorBadNetPath = 53;
+inline constexpr DWORD kErrorFilenameTooLong = 206;   // ERROR_FILENAME_EXCED_RANGE
+inline constexpr std::size_t kMaxFolderPath = MAX_PATH - 12;  // room for an 8.3 name below it
 inline constexpr DWORD kErrorInsufficientBuffer = 122;
 inline constexpr DWORD kErrorKeyDeleted = 1018;
 inline constexpr DWORD kErrorResourceTypeNotFound = 1813;
@@ -32,7 +35,7 @@ inline constexpr LUID kShutdownPrivilege = {19, 0};
 
 // A Windows path looked up on the host: which of its parts exist.
 struct ResolvedPath {
-    DWORD error = 0;          // 123 invalid name, 3 no such drive, 21 drive not ready
+    DWORD error = 0;          // 123 invalid name, 3 no such drive or too long, 21 not ready, 53 network
     WindowsPath path;
     fs::path host;            // existing components in their stored case, the rest as given
     std::string key;          // the path without case: identity for locks and attributes
@@ -105,7 +108,9 @@ struct SimulatedMachine::State {
     std::set<const void*> systemStrings;
 
     // ---- helpers shared by the operation files ----
-    ResolvedPath Resolve(std::string_view windowsPath) const;
+    // Calls refuse paths as Windows does without long-path support (MAX_PATH
+    // UTF-16 units, network paths); the inspection helpers take any length.
+    ResolvedPath Resolve(std::string_view windowsPath, bool forCall = true) const;
     const DriveProfile* Drive(char letter) const;
     bool IsWriteDenied(const std::string& key) const;     // profile.pathsDenyWrite
     bool IsLockedImage(const std::string& key) const;     // running program or loaded module

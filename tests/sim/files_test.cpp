@@ -9,6 +9,13 @@ namespace {
 
 constexpr std::uint64_t kSomeTime = 0x01CEE13A32F40EF2;  // 2013-11-14 13:05:31.953125 UTC
 const std::string kDocs = "C:\\Users\\User\\Documents";
+// 264 UTF-16 units, in a folder that exists: more than a Windows path may have.
+const std::string kLongFolderThere = "C:\\Data\\" + std::string(240, 'n');
+const std::string kLongPathText = kLongFolderThere + "\\abcdefghij.txt";
+const char* const kLongPath = kLongPathText.c_str();
+// 248 units: a folder needs room for a file name below it.
+const std::string kLongFolderText = "C:\\Data\\" + std::string(240, 'f');
+const char* const kLongFolder = kLongFolderText.c_str();
 
 // ---- CreateFileW: every way it opens or refuses a path -----------------------------
 
@@ -38,6 +45,7 @@ TEST_P(CreateFileCases, OpensOrFailsWithTheWindowsError) {
     machine_->SetReadOnly("C:\\Data\\readonly.txt", true);
     machine_->PutFile("C:\\Locked\\file.txt", Bytes("x"));
     machine_->PutFile("C:\\Apps\\running.exe", Bytes("MZ"));
+    machine_->PutFolder(kLongFolderThere);
     HANDLE h = Open(c.path, c.access, c.share, c.creation);
     EXPECT_EQ(h != INVALID_HANDLE_VALUE, c.opens);
     EXPECT_EQ(machine_->GetLastError(), c.error);
@@ -66,7 +74,9 @@ INSTANTIATE_TEST_SUITE_P(
         OpenCase{"Folder", "C:\\Data", GENERIC_WRITE, 0, OPEN_EXISTING, false, ERROR_ACCESS_DENIED},
         OpenCase{"RunningProgram", "C:\\apps\\RUNNING.exe", GENERIC_WRITE, 0, CREATE_ALWAYS, false, ERROR_SHARING_VIOLATION},
         OpenCase{"UnassignedDrive", "Q:\\x.txt", GENERIC_WRITE, 0, CREATE_ALWAYS, false, ERROR_PATH_NOT_FOUND},
-        OpenCase{"DriveWithoutDisc", "E:\\x.txt", GENERIC_READ, 0, OPEN_EXISTING, false, ERROR_NOT_READY}),
+        OpenCase{"DriveWithoutDisc", "E:\\x.txt", GENERIC_READ, 0, OPEN_EXISTING, false, ERROR_NOT_READY},
+        OpenCase{"NetworkPath", "\\\\server\\share\\x.txt", GENERIC_READ, 0, OPEN_EXISTING, false, 53},
+        OpenCase{"LongerThanMaxPath", kLongPath, GENERIC_WRITE, 0, CREATE_ALWAYS, false, ERROR_PATH_NOT_FOUND}),
     [](const auto& testCase) { return std::string(testCase.param.name); });
 
 TEST_F(MachineTest, CreateAlwaysEmptiesAnExistingFileAndKeepsItsStoredName) {
@@ -250,7 +260,8 @@ INSTANTIATE_TEST_SUITE_P(Table, CreateDirectoryCases,
                                            PathCase{"ParentMissing", "C:\\A\\B", false, ERROR_PATH_NOT_FOUND},
                                            PathCase{"Denied", "C:\\Program Files\\Tarnwell", false, ERROR_ACCESS_DENIED},
                                            PathCase{"Root", "C:\\", false, ERROR_ACCESS_DENIED},
-                                           PathCase{"Reserved", "C:\\Data\\LPT1", false, ERROR_INVALID_NAME}),
+                                           PathCase{"Reserved", "C:\\Data\\LPT1", false, ERROR_INVALID_NAME},
+                                           PathCase{"TooLongForAFolder", kLongFolder, false, 206}),
                          [](const auto& testCase) { return std::string(testCase.param.name); });
 
 TEST_F(MachineTest, AttributesTellFilesFoldersAndDriveRootsApart) {
