@@ -135,20 +135,18 @@ TEST_F(ShortcutTest, FailedLinkObjectIsReturnedAndTheNextLinkIsStillMade) {
 }
 
 TEST_F(ShortcutTest, ResultIsTheFailureOfCreatingOrSaving) {
-    Machine().Fault().FailCall(sim::Op::CoCreateInstance, 1, false, ERROR_ACCESS_DENIED);
-    const HRESULT created = CreateShortcut("C:\\Apps\\Stashwick\\swk.exe",
-                                           std::string(kDesktopFolder) + "Stashwick.lnk", "d", "");
-    EXPECT_TRUE(FAILED(created)) << created;
+    const std::string target = "C:\\Apps\\Stashwick\\swk.exe";
+    const std::string link = std::string(kDesktopFolder) + "Stashwick.lnk";
 
+    Machine().Fault().FailCall(sim::Op::CoCreateInstance, 1, false,
+                               static_cast<std::uint32_t>(REGDB_E_CLASSNOTREG));
+    EXPECT_EQ(CreateShortcut(target, link, "d", ""), REGDB_E_CLASSNOTREG);
     Machine().Fault().FailCall(sim::Op::ShellLinkSave, 1, false, ERROR_ACCESS_DENIED);
-    const HRESULT saved = CreateShortcut("C:\\Apps\\Stashwick\\swk.exe",
-                                         std::string(kDesktopFolder) + "Stashwick.lnk", "d", "");
-    EXPECT_TRUE(FAILED(saved)) << saved;
-    EXPECT_FALSE(Machine().Exists(std::string(kDesktopFolder) + "Stashwick.lnk")) << Describe();
+    EXPECT_EQ(CreateShortcut(target, link, "d", ""), E_ACCESSDENIED);
+    EXPECT_FALSE(Machine().Exists(link)) << Describe();
 
-    EXPECT_EQ(CreateShortcut("C:\\Apps\\Stashwick\\swk.exe",
-                             std::string(kDesktopFolder) + "Stashwick.lnk", "d", ""),
-              S_OK);
+    EXPECT_EQ(CreateShortcut(target, link, "d", ""), S_OK);
+    EXPECT_TRUE(Machine().Exists(link));
 }
 
 // ---- Component self-registration ----------------------------------------------------------
