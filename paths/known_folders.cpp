@@ -61,7 +61,8 @@ std::string ReadShellFolderValue(std::string_view valueName) {
                                              reinterpret_cast<BYTE*>(buffer.data()), &size);
         if (status == ERROR_SUCCESS) {
             std::size_t returnedUnits = std::min<std::size_t>(size / sizeof(WCHAR), buffer.size());
-            result = WideBufferToUtf8(buffer.data(), BoundedWideLength(buffer.data(), returnedUnits));
+            result =
+                WideBufferToUtf8(buffer.data(), BoundedWideLength(buffer.data(), returnedUnits));
         }
     }
     Sys().RegCloseKey(key);

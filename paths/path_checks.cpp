@@ -12,11 +12,17 @@ constexpr std::string_view kWhiteSpace = " \t\n\v\f\r";
 constexpr std::string_view kForbiddenInName = "\\/:*?\"<>|";
 
 // A wide text for a W call; empty text is passed as "" rather than null.
-const WCHAR* WidePointer(const WideText& text) { return text.get() != nullptr ? text.get() : u""; }
+const WCHAR* WidePointer(const WideText& text) {
+    return text.get() != nullptr ? text.get() : u"";
+}
 
-bool IsDriveLetter(char c) { return c >= 'A' && c <= 'Z'; }
+bool IsDriveLetter(char c) {
+    return c >= 'A' && c <= 'Z';
+}
 
-char AsciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+char AsciiUpper(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 // Asks the system for the type of the drive named by `driveName` ("C:").
 UINT DriveTypeOf(std::string_view driveName) {
@@ -166,8 +172,8 @@ bool EnsureFolder(std::string_view path) {
 
 std::uintptr_t ShellOpen(std::string_view target, HWND owner) {
     const WideText wideTarget = Utf8ToUtf16(target);
-    const HINSTANCE result = Sys().ShellExecuteW(owner, u"open", WidePointer(wideTarget),
-                                                 nullptr, nullptr, SW_RESTORE);
+    const HINSTANCE result =
+        Sys().ShellExecuteW(owner, u"open", WidePointer(wideTarget), nullptr, nullptr, SW_RESTORE);
     return static_cast<std::uintptr_t>(result);
 }
 

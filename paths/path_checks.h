@@ -19,10 +19,10 @@ inline constexpr std::size_t kPathLengthLimit = 260;
 inline constexpr std::size_t kExistingPathMaxLength = 251;
 
 // ---- Results of CreateFolderPath (Windows error numbers) ------------------------------
-inline constexpr DWORD kFolderCreated = ERROR_SUCCESS;            // exists now
-inline constexpr DWORD kFolderRefused = ERROR_ACCESS_DENIED;      // any refusal but a missing parent
-inline constexpr DWORD kFolderPathTooLong = ERROR_BAD_LENGTH;     // 260 units or more
-inline constexpr DWORD kFolderPathMalformed = ERROR_BAD_PATHNAME; // not IsWellFormedPath
+inline constexpr DWORD kFolderCreated = ERROR_SUCCESS;         // exists now
+inline constexpr DWORD kFolderRefused = ERROR_ACCESS_DENIED;   // any refusal but a missing parent
+inline constexpr DWORD kFolderPathTooLong = ERROR_BAD_LENGTH;  // 260 units or more
+inline constexpr DWORD kFolderPathMalformed = ERROR_BAD_PATHNAME;  // not IsWellFormedPath
 
 // ---- Text operations ----------------------------------------------------------------
 // Removes white space (space, \t, \n, \v, \f, \r) at both ends.

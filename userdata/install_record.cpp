@@ -83,9 +83,7 @@ std::string ReadOwnVersionString(std::string_view key) {
     const auto* blockEnd = blockBegin + block.size();
     const bool insideBlock =
         !std::less<const char*>{}(text, blockBegin) && std::less<const char*>{}(text, blockEnd);
-    const std::size_t limit = insideBlock
-                                  ? static_cast<std::size_t>(blockEnd - text)
-                                  : length;
+    const std::size_t limit = insideBlock ? static_cast<std::size_t>(blockEnd - text) : length;
     return TrimWhiteSpace(TextUpToZero(text, limit));
 }
 

@@ -58,8 +58,8 @@ std::string FreeBackupName(std::string_view folder, std::string_view name) {
     std::string_view stem = name;
     if (stem.ends_with(kBackupExtension)) stem.remove_suffix(kBackupExtension.size());
     for (int number = 2; number <= kMaxBackupNameNumber; ++number) {
-        std::string candidate = std::string(stem) + " (" + std::to_string(number) + ")" +
-                                std::string(kBackupExtension);
+        std::string candidate =
+            std::string(stem) + " (" + std::to_string(number) + ")" + std::string(kBackupExtension);
         if (!EntryExists(folderText + candidate)) return candidate;
     }
     return {};

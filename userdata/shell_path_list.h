@@ -13,9 +13,9 @@ namespace swk {
 
 // FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR | FOF_NOERRORUI |
 // FOF_NO_CONNECTED_ELEMENTS: no window, yes to everything, final deletions.
-inline constexpr FILEOP_FLAGS kQuietFileOperation =
-    FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR | FOF_NOERRORUI |
-    FOF_NO_CONNECTED_ELEMENTS;  // 0x2614
+inline constexpr FILEOP_FLAGS kQuietFileOperation = FOF_SILENT | FOF_NOCONFIRMATION |
+                                                    FOF_NOCONFIRMMKDIR | FOF_NOERRORUI |
+                                                    FOF_NO_CONNECTED_ELEMENTS;  // 0x2614
 // The status returned without calling the shell when a list cannot be built.
 inline constexpr int kBadPathList = static_cast<int>(ERROR_INVALID_PARAMETER);
 

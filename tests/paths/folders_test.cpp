@@ -32,16 +32,16 @@ TEST(PathExistence, DriveNamesAndRootsByDriveType) {
     TestMachine machine(AllDriveTypes());
     struct Case {
         std::string path;
-        bool exists;        // PathExists and IsExistingPath
-        bool ensured;       // EnsureFolder
+        bool exists;   // PathExists and IsExistingPath
+        bool ensured;  // EnsureFolder
     };
     const Case cases[] = {
-        {"C:", true, true},   {"C:\\", true, true},   {"c:", true, true},
-        {"D:", true, true},   {"D:\\", true, true},   // a CD-ROM drive, even without a disc
-        {"E:", true, true},   {"F:", true, true},
-        {"R:", false, false}, {"R:\\", false, false}, // RAM disks are not accepted
-        {"Q:", false, false}, {"Q:\\", false, false}, // no such drive
-        {"", false, false},   {"C", false, false},
+        {"C:", true, true},     {"C:\\", true, true},   {"c:", true, true},
+        {"D:", true, true},     {"D:\\", true, true},  // a CD-ROM drive, even without a disc
+        {"E:", true, true},     {"F:", true, true},     {"R:", false, false},
+        {"R:\\", false, false},                          // RAM disks are not accepted
+        {"Q:", false, false},   {"Q:\\", false, false},  // no such drive
+        {"", false, false},     {"C", false, false},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(PathExists(c.path), c.exists) << c.path << "\n" << machine->Describe();
@@ -120,12 +120,21 @@ TEST(FolderCreation, RefusalsAndBadPathsAreResultCodes) {
     EXPECT_EQ(machine->Fault().FiredCount(), 0);
 }
 
-TEST(FolderCreation, LongestCreatablePathIs259Units) {
+TEST(FolderCreation, LengthsAreCountedInUtf16Units) {
+    // The paths hold about twice as many bytes as UTF-16 units.
     TestMachine machine;
-    EXPECT_TRUE(EnsureFolder(PathOfUnits(259))) << machine->Describe();
-    EXPECT_TRUE(machine->Exists(PathOfUnits(259)));
+    EXPECT_TRUE(EnsureFolder(PathOfUnits(247))) << machine->Describe();
+    EXPECT_TRUE(machine->Exists(PathOfUnits(247)));
+
+    // 259 units pass the checks and reach the system, which refuses folders
+    // past 247 units (no room for a file name below them): a refusal, code 5.
+    // 260 units never reach it.
+    machine->Fault().FailCall(Op::CreateDirectoryW, 1, /*persistent=*/true, ERROR_ACCESS_DENIED);
+    EXPECT_EQ(CreateFolderPath(PathOfUnits(259)), kFolderRefused);
+    EXPECT_EQ(machine->Fault().FiredCount(), 1);
+    EXPECT_EQ(CreateFolderPath(PathOfUnits(260)), kFolderPathTooLong);
     EXPECT_FALSE(EnsureFolder(PathOfUnits(260)));
-    EXPECT_FALSE(machine->Exists(PathOfUnits(260)));
+    EXPECT_EQ(machine->Fault().FiredCount(), 1);
 }
 
 TEST(FolderCreation, EnsureFolderOnAnExistingFolderCreatesNothing) {

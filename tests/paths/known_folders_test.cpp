@@ -1,10 +1,12 @@
 // Resolution of the known folders on both layouts of the "Shell Folders" key,
 // with failed lookups and non-ASCII user names.
+#include "paths/known_folders.h"
+
 #include <gtest/gtest.h>
 
-#include "paths/known_folders.h"
 #include "paths/path_checks.h"
 #include "tests/paths/test_machine.h"
+#include "tests/registration/forwarding_services.h"
 
 namespace swk {
 namespace {
@@ -60,8 +62,7 @@ TEST_P(KnownFoldersByUser, WithTheLowIntegrityFolder) {
         {&folders.SharedDataFolder, Base(machine, CSIDL_COMMON_APPDATA) + kSuffix},
         {&folders.DefaultProgramRoot, Base(machine, CSIDL_PROGRAM_FILES) + kSuffix},
         {&folders.CommonProgramsMenuFolder, Base(machine, CSIDL_COMMON_PROGRAMS) + "\\"},
-        {&folders.CommonDesktopFolder,
-         Base(machine, CSIDL_COMMON_DESKTOPDIRECTORY) + "\\"},
+        {&folders.CommonDesktopFolder, Base(machine, CSIDL_COMMON_DESKTOPDIRECTORY) + "\\"},
         {&folders.DocumentsFolder, Base(machine, CSIDL_PERSONAL) + "\\"},
         {&folders.CommonStartupFolder, Base(machine, CSIDL_COMMON_STARTUP) + "\\"},
     };
@@ -69,7 +70,8 @@ TEST_P(KnownFoldersByUser, WithTheLowIntegrityFolder) {
         EXPECT_EQ(*entry, expected);
         // A real folder of the machine followed by the separator or suffix.
         EXPECT_TRUE(machine->Exists(expected.substr(0, expected.find(kSuffix))))
-            << expected << "\n" << machine->Describe();
+            << expected << "\n"
+            << machine->Describe();
     }
 }
 
@@ -107,14 +109,26 @@ TEST(KnownFolders, ShellFolderValueOfAnyTypeIsReadAsText) {
     TestMachine machine;
     const std::u16string folder = u"E:\\Low \u00e9\U0001D11E";
     sim::RegistryValue value{REG_BINARY, {}};  // UTF-16 bytes, as the system keeps them
-    for (char16_t unit : folder) {  // no terminator: the text ends with the data
+    for (char16_t unit : folder) {             // no terminator: the text ends with the data
         value.data.push_back(static_cast<std::uint8_t>(unit & 0xFF));
         value.data.push_back(static_cast<std::uint8_t>(unit >> 8));
     }
     machine->PutValue(kShellFoldersKeyPath, std::string(kLowDataShellFolderValue), value);
-    EXPECT_EQ(ReadShellFolderValue(kLowDataShellFolderValue),
-              "E:\\Low \xC3\xA9\xF0\x9D\x84\x9E");
+    EXPECT_EQ(ReadShellFolderValue(kLowDataShellFolderValue), "E:\\Low \xC3\xA9\xF0\x9D\x84\x9E");
     EXPECT_EQ(ReadShellFolderValue("{no such value}"), "");
+}
+
+TEST(KnownFolders, ShellFolderKeyIsClosedWhateverTheQueryGives) {
+    TestMachine machine;
+    machine->Fault().FailCall(sim::Op::RegQueryValueExW, 2);
+    test::HandleCountingServices counting(*machine);
+    ScopedSystemServices services(counting);
+
+    EXPECT_NE(ReadShellFolderValue(kLowDataShellFolderValue), "");
+    EXPECT_EQ(ReadShellFolderValue(kLowDataShellFolderValue), "");  // the failed query
+    EXPECT_EQ(ReadShellFolderValue("{no such value}"), "");
+    EXPECT_EQ(counting.keysOpened, 3);
+    EXPECT_EQ(counting.keysClosed, 3);
 }
 
 TEST(KnownFolders, UnresolvableSpecialFolderLeavesSeparatorOrSuffixAlone) {

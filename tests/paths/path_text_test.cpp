@@ -67,22 +67,22 @@ TEST(PathChecks, WellFormedPath) {
         {"c:\\program files", true},
         {"Tarnwell\\Stashwick", true},
         {"C:\\Users\\Zo\xC3\xAB\\\xF0\x9D\x84\x9E", true},
-        {"C:\\", false},             // trailing backslash
-        {"1:\\a", false},            // not a drive letter
+        {"C:\\", false},   // trailing backslash
+        {"1:\\a", false},  // not a drive letter
         {"1:", false},
-        {"C:\\a\\\\b", false},       // doubled separator
+        {"C:\\a\\\\b", false},  // doubled separator
         {"\\\\server\\share", false},
-        {"\\a", false},              // leading separator
+        {"\\a", false},  // leading separator
         {"C:\\a|b", false},
-        {"C:a", false},              // a colon inside a name
+        {"C:a", false},  // a colon inside a name
         {"", false},
         {PathOfUnits(259), true},
         {PathOfUnits(260), false},
         {PathOfUnits(300), false},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(IsWellFormedPath(c.path), c.wellFormed) << c.path << " (" << c.path.size()
-                                                          << " bytes)";
+        EXPECT_EQ(IsWellFormedPath(c.path), c.wellFormed)
+            << c.path << " (" << c.path.size() << " bytes)";
 }
 
 }  // namespace

@@ -1,10 +1,12 @@
 // Reading the previous installation's App Paths record and the setup's own
 // version strings.
+#include "userdata/install_record.h"
+
 #include <gtest/gtest.h>
 
 #include "paths/known_folders.h"
 #include "tests/paths/test_machine.h"
-#include "userdata/install_record.h"
+#include "tests/registration/forwarding_services.h"
 
 namespace swk {
 namespace {
@@ -72,8 +74,14 @@ TEST(InstallRecord, NoKeyOrAnUnopenableLevelReadsAsNoRecord) {
         TestMachine machine;
         machine->PutValue(kRecordKey, "Path", Text("C:\\P"));
         machine->Fault().FailCall(Op::RegOpenKeyA, level, false, ERROR_FILE_NOT_FOUND);
-        EXPECT_EQ(ReadAppPathValue("swk.exe", "Path"), "") << "level " << level;
+        test::HandleCountingServices counting(*machine);
+        {
+            ScopedSystemServices services(counting);
+            EXPECT_EQ(ReadAppPathValue("swk.exe", "Path"), "") << "level " << level;
+        }
         EXPECT_EQ(machine->Fault().FiredCount(), 1);
+        EXPECT_EQ(counting.keysOpened, level - 1);
+        EXPECT_EQ(counting.keysClosed, counting.keysOpened) << "level " << level;
         EXPECT_EQ(ReadAppPathValue("swk.exe", "Path"), "C:\\P") << "after level " << level;
     }
 }

@@ -1,8 +1,10 @@
 // Preservation of the user's saved pages before a new installation.
+#include "userdata/saved_pages.h"
+
 #include <gtest/gtest.h>
 
+#include "tests/registration/forwarding_services.h"
 #include "tests/userdata/user_files.h"
-#include "userdata/saved_pages.h"
 #include "userdata/shell_path_list.h"
 
 namespace swk {
@@ -90,6 +92,75 @@ INSTANTIATE_TEST_SUITE_P(Users, PreserveByUser,
                          ::testing::Values("User", "Zo\xC3\xAB M\xC3\xBCller",
                                            "\xE5\xB1\xB1\xE7\x94\xB0\xF0\x9F\x98\x80"));
 
+// Records each shell file operation: what, with which flags, on which lists.
+class ShellOperationRecorder final : public test::ForwardingServices {
+public:
+    using ForwardingServices::ForwardingServices;
+    struct Request {
+        UINT operation;
+        FILEOP_FLAGS flags;
+        std::u16string from, to;  // the lists as passed, both zero units included
+        bool operator==(const Request&) const = default;
+    };
+    std::vector<Request> requests;
+
+    int SHFileOperationW(SHFILEOPSTRUCTW* operation) override {
+        requests.push_back(
+            {operation->wFunc, operation->fFlags, List(operation->pFrom), List(operation->pTo)});
+        return ForwardingServices::SHFileOperationW(operation);
+    }
+
+private:
+    static std::u16string List(const WCHAR* list) {
+        if (list == nullptr) return {};
+        std::size_t n = 0;
+        while (list[n] != 0 || list[n + 1] != 0) ++n;  // up to the double zero
+        return std::u16string(list, n + 2);
+    }
+};
+
+std::u16string ListOf(std::string_view path) {
+    std::u16string list;
+    for (char c : path) list.push_back(static_cast<unsigned char>(c));  // ASCII paths only
+    return list + u'\0' + u'\0';
+}
+
+TEST(PreserveSavedPages, AsksTheShellForEachStepInOrderWithFinalDeletion) {
+    MachineProfile profile = At("2014-09-04 09:05:07");
+    profile.specialFolders[CSIDL_PERSONAL] = "C:\\Docs";
+    TestMachine machine(profile);
+    ResolveFolders();
+    ShellOperationRecorder recorder(*machine);
+    ScopedSystemServices services(recorder);
+
+    PreserveSavedPages();
+
+    const KnownFolderTable& f = KnownFolders();
+    const FILEOP_FLAGS quiet = 0x2614;  // no FOF_ALLOWUNDO: nothing goes to a recycle bin
+    auto remove = [&](const std::string& path) {
+        return ShellOperationRecorder::Request{FO_DELETE, quiet, ListOf(path), {}};
+    };
+    const std::vector<ShellOperationRecorder::Request> expected = {
+        remove(f.UserDataFolder + "swk.aws"),
+        remove(f.UserDataFolder + "default.aws"),
+        remove(f.SharedDataFolder + "help.bin"),
+        remove(f.UserDataFolder + "help.bin"),
+        remove(f.SharedDataFolder + "swk.bin"),
+        {FO_MOVE, 0x2615, ListOf(f.UserDataFolder + "swk.bin"),
+         ListOf("C:\\Docs\\" + std::string(kBackup))},
+        remove(f.ProgramFolder + "cmptree.exe"),
+        remove("C:\\Docs\\samples1.swk"),
+        remove("C:\\Docs\\samples2.swk"),
+        remove("C:\\Docs\\samples3.swk"),
+        remove(f.SharedDataFolder + "samples1.swk"),
+        remove(f.SharedDataFolder + "samples2.swk"),
+        remove(f.SharedDataFolder + "samples3.swk"),
+    };
+    ASSERT_EQ(recorder.requests.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i)
+        EXPECT_TRUE(recorder.requests[i] == expected[i]) << "shell operation " << i + 1;
+}
+
 TEST(PreserveSavedPages, NeverOverwritesAnEarlierBackup) {
     TestMachine machine(At("2014-09-04 09:05:07"));
     ResolveFolders();
@@ -141,7 +212,8 @@ TEST(PreserveSavedPages, SavedPagesSurviveAFailureOfAnyShellOperation) {
         const std::string store = machine.Read(KnownFolders().UserDataFolder + "swk.bin");
         const std::string backup = machine.Read(KnownFolders().DocumentsFolder + kBackup);
         EXPECT_TRUE(store == "the user's saved pages" || backup == "the user's saved pages")
-            << "failing call " << nth << "\n" << machine->Describe();
+            << "failing call " << nth << "\n"
+            << machine->Describe();
         EXPECT_EQ(machine.Read(KnownFolders().DocumentsFolder + "my notes.swk"),
                   "the user's own file");
         if (machine->Fault().FiredCount() == 0) break;

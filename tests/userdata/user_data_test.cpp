@@ -1,8 +1,9 @@
 // Seeding the installing user's copies of the sample, data and help files.
+#include "userdata/user_data.h"
+
 #include <gtest/gtest.h>
 
 #include "tests/userdata/user_files.h"
-#include "userdata/user_data.h"
 
 namespace swk {
 namespace {
@@ -22,8 +23,8 @@ void PutShippedDataFiles(TestMachine& machine, std::initializer_list<const char*
         machine.Put(KnownFolders().SharedDataFolder + name, std::string("shipped ") + name);
 }
 
-constexpr std::initializer_list<const char*> kShipped = {
-    "samples1.swk", "samples2.swk", "samples3.swk", "swk.bin", "help.bin"};
+constexpr std::initializer_list<const char*> kShipped = {"samples1.swk", "samples2.swk",
+                                                         "samples3.swk", "swk.bin", "help.bin"};
 
 class SeedByUser : public ::testing::TestWithParam<std::string> {};
 
