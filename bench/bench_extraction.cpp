@@ -7,6 +7,7 @@
 //
 //   swk_bench_extraction [corpus folder] [runs]
 #include <sys/resource.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -21,8 +22,10 @@
 #include <string>
 #include <vector>
 
+#include "paths/text.h"
 #include "payload/container.h"
 #include "payload/extraction.h"
+#include "payload/file_utils.h"
 #include "platform/sim/simulated_machine.h"
 #include "platform/system_services.h"
 #include "tools/pack/szdd_encoder.h"
@@ -151,6 +154,40 @@ double Median(std::vector<double> values) {
     return values[values.size() / 2];
 }
 
+double CpuSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+// Peak heap of the system's LZ layer alone (the simulated one keeps its own copies
+// of the compressed and the expanded file), for the largest entry, with the
+// output buffer already allocated: the part of the run's peak that is not the
+// extraction's.
+std::size_t LzLayerPeak(const Corpus& corpus, const char* temporaryPath) {
+    swk::PayloadContainer walk(corpus.container);
+    std::vector<std::uint8_t> image;
+    swk::WalkContainer(walk, std::size(kProducts), [&](std::size_t, const swk::PayloadEntry& e) {
+        if (e.stream.size() == corpus.largestStream) swk::RebuildCompressedFile(image, e.stream);
+        return true;
+    });
+    swk::WriteNewFile(temporaryPath, image);
+    std::vector<char> output(swk::kExtractionBufferSize);
+    const swk::WideText path = swk::Utf8ToUtf16(temporaryPath);
+    const std::size_t base = gCurrent.load();
+    gPeak = base;
+    swk::OFSTRUCT record{};
+    record.cBytes = 136;
+    record.fFixedDisk = 1;
+    const swk::INT lzFile =
+        swk::Sys().LZOpenFileW(path.get(), &record, swk::OF_READ | swk::OF_SHARE_DENY_WRITE);
+    swk::Sys().LZRead(lzFile, output.data(), static_cast<swk::INT>(output.size()));
+    swk::Sys().LZClose(lzFile);
+    const std::size_t peak = gPeak.load() - base;
+    swk::Sys().DeleteFileW(path.get());
+    return peak;
+}
+
 long MaxRssKilobytes() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
@@ -182,7 +219,7 @@ int main(int argc, char** argv) {
     // Plain writes of the same bytes, for the baseline.
     const auto plainFolder = root / "plain";
     std::filesystem::create_directories(plainFolder);
-    std::vector<double> extractSeconds, plainSeconds;
+    std::vector<double> extractSeconds, plainSeconds, extractCpu, plainCpu;
     std::size_t extraPeak = 0;
     long rssDelta = 0;
     for (int run = 0; run < runs; ++run) {
@@ -190,7 +227,9 @@ int main(int argc, char** argv) {
         const std::size_t base = gCurrent.load();
         gPeak = base;
         const auto start = Clock::now();
+        const double cpuStart = CpuSeconds();
         const bool done = swk::ExtractPayload(targets, kTemporaryPath, swk::kPayloadResourceId);
+        extractCpu.push_back(CpuSeconds() - cpuStart);
         extractSeconds.push_back(std::chrono::duration<double>(Clock::now() - start).count());
         extraPeak = std::max(extraPeak, gPeak.load() - base);
         if (run == 0) rssDelta = MaxRssKilobytes() - rssBefore;
@@ -200,11 +239,13 @@ int main(int argc, char** argv) {
         }
 
         const auto plainStart = Clock::now();
+        const double plainCpuStart = CpuSeconds();
         for (std::size_t k = 0; k < corpus.files.size(); ++k) {
             std::ofstream out(plainFolder / kProducts[k].name, std::ios::binary | std::ios::trunc);
             out.write(reinterpret_cast<const char*>(corpus.files[k].data()),
                       static_cast<std::streamsize>(corpus.files[k].size()));
         }
+        plainCpu.push_back(CpuSeconds() - plainCpuStart);
         plainSeconds.push_back(std::chrono::duration<double>(Clock::now() - plainStart).count());
     }
     // The extracted files must be the corpus, byte for byte.
@@ -217,17 +258,30 @@ int main(int argc, char** argv) {
 
     const std::size_t prescribed = corpus.container.size() + (corpus.largestStream + 4) +
                                    swk::kExtractionBufferSize + corpus.largestFile;
+    const std::size_t lzPeak = LzLayerPeak(corpus, kTemporaryPath);
+    // The output buffer comes from calloc, which the counting allocator does not
+    // see: it is counted whole here, although only its touched pages take memory.
+    const std::size_t runPeak = extraPeak + swk::kExtractionBufferSize;
+    const std::size_t ownPeak = runPeak - std::min(lzPeak, runPeak);
     const double extract = Median(extractSeconds), plain = Median(plainSeconds);
+    const double extractCpuMedian = Median(extractCpu), plainCpuMedian = Median(plainCpu);
+    const double mb = static_cast<double>(totalBytes) / 1e6;
     std::printf("corpus: %zu bytes in %zu files, container %zu bytes, %d runs (medians)\n",
                 totalBytes, corpus.files.size(), corpus.container.size(), runs);
-    std::printf("extraction:   %8.1f ms  %7.1f MB/s of output\n", extract * 1e3,
-                totalBytes / extract / 1e6);
-    std::printf("plain writes: %8.1f ms  %7.1f MB/s\n", plain * 1e3, totalBytes / plain / 1e6);
-    std::printf("time ratio extraction / plain writes: %.2f\n", extract / plain);
+    std::printf("extraction:   wall %8.1f ms (%6.1f MB/s)   cpu %8.1f ms (%6.1f MB/s)\n",
+                extract * 1e3, mb / extract, extractCpuMedian * 1e3, mb / extractCpuMedian);
+    std::printf("plain writes: wall %8.1f ms (%6.1f MB/s)   cpu %8.1f ms (%6.1f MB/s)\n",
+                plain * 1e3, mb / plain, plainCpuMedian * 1e3, mb / plainCpuMedian);
+    std::printf("ratio extraction / plain writes: wall %.2f, cpu %.2f\n", extract / plain,
+                extractCpuMedian / plainCpuMedian);
     std::printf(
-        "peak heap during the run: %zu bytes; prescribed buffers %zu bytes; ratio %.3f (target <= "
-        "1.10)\n",
-        extraPeak, prescribed, static_cast<double>(extraPeak) / prescribed);
+        "prescribed buffers (container + largest image + output + largest file): %zu bytes\n",
+        prescribed);
+    std::printf("peak heap of the whole run (output buffer counted whole): %zu bytes, ratio %.3f\n",
+                runPeak, static_cast<double>(runPeak) / static_cast<double>(prescribed));
+    std::printf("  of which the simulated LZ layer's own copies: %zu bytes\n", lzPeak);
+    std::printf("  the extraction's own peak: %zu bytes, ratio %.3f (target <= 1.10)\n", ownPeak,
+                static_cast<double>(ownPeak) / static_cast<double>(prescribed));
     std::printf("max RSS growth in the first run: %ld KiB\n", rssDelta);
 
     machine.reset();
