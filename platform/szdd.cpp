@@ -7,8 +7,9 @@
 // needs no special case.
 //
 // Two loops share the work: a fast one that takes a whole flag byte with its
-// eight items while the input holds at least 8 * 2 more bytes and the output has
-// room for 8 * 18, and a careful one, checking every byte, for the ends.
+// eight items while the input holds at least 1 + 8 * 2 more bytes and the output
+// has room for 8 * 18 (and a little slack), and a careful one, checking every
+// byte, for the ends.
 #include "platform/szdd.h"
 
 #include <algorithm>
@@ -19,7 +20,8 @@ namespace {
 
 constexpr std::size_t kItemsPerFlag = 8;
 constexpr std::size_t kFastInput = 1 + kItemsPerFlag * 2;
-constexpr std::size_t kFastOutput = kItemsPerFlag * kMaxMatch;
+// Room for eight items of 18 bytes, plus the overshoot of an 8-byte-step copy.
+constexpr std::size_t kFastOutput = kItemsPerFlag * kMaxMatch + 8;
 constexpr std::size_t kWindowMask = kWindowSize - 1;
 
 std::uint32_t ReadU32(const std::uint8_t* bytes) {
@@ -52,13 +54,21 @@ void CopyReference(std::uint8_t* out, std::size_t produced, Reference ref, std::
     for (; k < length; ++k) dst[k] = src[k];
 }
 
-// The common reference of the fast loop: source wholly inside the output and
-// at least 18 bytes back, so a fixed-size copy of 18 is safe. The bytes past
-// `length` are scratch that the following items overwrite.
+// A reference in the fast loop, where the output has room to spare: copies may
+// write up to 24 bytes, the bytes past `length` being scratch that the
+// following items overwrite. Sources 8 or more bytes back go in 8-byte steps,
+// each step reading only bytes already written.
 inline void CopyReferenceFast(std::uint8_t* out, std::size_t produced, Reference ref) {
     std::uint8_t* dst = out + produced;
-    if (ref.distance <= produced && ref.distance >= kMaxMatch) {
+    if (ref.distance > produced) {
+        CopyReference(out, produced, ref, ref.length);
+    } else if (ref.distance >= kMaxMatch) {
         std::memcpy(dst, dst - ref.distance, kMaxMatch);
+    } else if (ref.distance >= 8) {
+        const std::uint8_t* src = dst - ref.distance;
+        for (std::size_t k = 0; k < ref.length; k += 8) std::memcpy(dst + k, src + k, 8);
+    } else if (ref.distance == 1) {
+        std::memset(dst, dst[-1], kMaxMatch);
     } else {
         CopyReference(out, produced, ref, ref.length);
     }
@@ -78,6 +88,12 @@ void DecodeFast(Cursor& c) {
     while (static_cast<std::size_t>(c.inEnd - c.in) >= kFastInput &&
            c.target - c.produced >= kFastOutput) {
         unsigned flags = *c.in++;
+        if (flags == 0xFF) {  // eight literals
+            std::memcpy(c.out + c.produced, c.in, kItemsPerFlag);
+            c.in += kItemsPerFlag;
+            c.produced += kItemsPerFlag;
+            continue;
+        }
         for (std::size_t item = 0; item < kItemsPerFlag; ++item, flags >>= 1) {
             if (flags & 1u) {
                 c.out[c.produced++] = *c.in++;

@@ -43,35 +43,6 @@ Data Expand(const Data& file) {
     return out;
 }
 
-// The byte at text position x: the initial spaces before the data.
-std::uint8_t At(const Data& d, std::ptrdiff_t x) { return x < 0 ? ' ' : d[static_cast<std::size_t>(x)]; }
-
-// Longest match at every position by trying every distance 1..4096.
-std::vector<std::size_t> BruteLongest(const Data& d) {
-    std::vector<std::size_t> longest(d.size(), 0);
-    for (std::size_t i = 0; i < d.size(); ++i) {
-        const std::size_t limit = std::min<std::size_t>(18, d.size() - i);
-        for (std::ptrdiff_t dist = 1; dist <= 4096; ++dist) {
-            std::size_t len = 0;
-            while (len < limit && At(d, static_cast<std::ptrdiff_t>(i + len) - dist) == d[i + len]) ++len;
-            longest[i] = std::max(longest[i], len >= 3 ? len : 0);
-            if (longest[i] == limit) break;
-        }
-    }
-    return longest;
-}
-
-// Fewest bits for the data, by a backward pass over the brute-force matches.
-std::uint64_t BruteOptimalBits(const Data& d) {
-    const std::vector<std::size_t> longest = BruteLongest(d);
-    std::vector<std::uint64_t> best(d.size() + 1, 0);
-    for (std::size_t i = d.size(); i-- > 0;) {
-        best[i] = 9 + best[i + 1];
-        for (std::size_t len = 3; len <= longest[i]; ++len) best[i] = std::min(best[i], 17 + best[i + len]);
-    }
-    return best[0];
-}
-
 TEST(Encoder, RoundTripsEveryLengthUpTo40) {
     for (std::size_t n = 0; n <= 40; ++n) {
         for (const Data& d : {RandomBytes(n, 1), RandomBytes(n, 2, 3), Data(n, ' '), Data(n, 0), Words(n, 3)}) {
@@ -118,10 +89,10 @@ TEST(Encoder, FindsExactLongestMatchesAndTheOptimalParse) {
         for (std::size_t i = 0; i < d.size(); ++i) {
             ASSERT_EQ(found[i].length, brute[i]) << "input " << k << " position " << i;
             for (std::size_t j = 0; j < found[i].length; ++j) {  // the reported source really matches
-                ASSERT_EQ(At(d, static_cast<std::ptrdiff_t>(i + j) - found[i].distance), d[i + j]);
+                ASSERT_EQ(TextAt(d, static_cast<std::ptrdiff_t>(i + j) - found[i].distance), d[i + j]);
             }
         }
-        const std::vector<szdd::ParseItem> parse = szdd::OptimalParse(d);
+        const szdd::Parse parse = szdd::OptimalParse(d);
         const std::uint64_t bits = szdd::ParseBits(parse);
         EXPECT_EQ(bits, BruteOptimalBits(d)) << "input " << k;
         EXPECT_EQ(szdd::Compress(d).size(), szdd::kHeaderSize + (bits + 7) / 8) << "input " << k;

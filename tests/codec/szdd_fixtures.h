@@ -2,6 +2,8 @@
 // against, and a builder that writes files item by item.
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -109,6 +111,39 @@ private:
     std::size_t flagAt_ = 0;
     std::size_t decoded_ = 0;
 };
+
+// The byte at text position x: the initial spaces before the data.
+inline std::uint8_t TextAt(std::span<const std::uint8_t> d, std::ptrdiff_t x) {
+    return x < 0 ? ' ' : d[static_cast<std::size_t>(x)];
+}
+
+// Longest match (0, or 3 to 18) at every position, by trying every distance
+// 1..4096 against the window the decoder holds.
+inline std::vector<std::size_t> BruteLongest(std::span<const std::uint8_t> d) {
+    std::vector<std::size_t> longest(d.size(), 0);
+    for (std::size_t i = 0; i < d.size(); ++i) {
+        const std::size_t limit = std::min<std::size_t>(18, d.size() - i);
+        for (std::ptrdiff_t dist = 1; dist <= 4096; ++dist) {
+            std::size_t len = 0;
+            while (len < limit && TextAt(d, static_cast<std::ptrdiff_t>(i + len) - dist) == d[i + len]) ++len;
+            longest[i] = std::max(longest[i], len >= 3 ? len : 0);
+            if (longest[i] == limit) break;
+        }
+    }
+    return longest;
+}
+
+// Fewest bits (9 a literal, 17 a reference) for the data, by a backward pass
+// over the brute-force matches.
+inline std::uint64_t BruteOptimalBits(std::span<const std::uint8_t> d) {
+    const std::vector<std::size_t> longest = BruteLongest(d);
+    std::vector<std::uint64_t> best(d.size() + 1, 0);
+    for (std::size_t i = d.size(); i-- > 0;) {
+        best[i] = 9 + best[i + 1];
+        for (std::size_t len = 3; len <= longest[i]; ++len) best[i] = std::min(best[i], 17 + best[i + len]);
+    }
+    return best[0];
+}
 
 inline std::vector<std::uint8_t> Bytes(const std::string& text) { return {text.begin(), text.end()}; }
 

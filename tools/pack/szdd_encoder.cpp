@@ -116,59 +116,79 @@ std::vector<ParseItem> FindLongestMatches(std::span<const std::uint8_t> data) {
     return longest;
 }
 
+Parse::Parse(std::size_t positions) : references_(positions), literals_(positions / 64 + 1) {}
+
+ParseItem Parse::at(std::size_t position) const {
+    if (IsLiteral(position)) return {};
+    const std::uint16_t code = references_[position];
+    return {static_cast<std::uint16_t>((code >> 4) + 1), static_cast<std::uint8_t>((code & 0xF) + kMinMatch)};
+}
+
+void Parse::SetLiteral(std::size_t position, bool literal) {
+    const std::uint64_t bit = std::uint64_t{1} << (position % 64);
+    literals_[position / 64] = literal ? literals_[position / 64] | bit : literals_[position / 64] & ~bit;
+}
+
 // A forward pass over the positions: the cheapest way to reach each position is
 // settled before the position is left, so the choice of how to arrive there is
-// all that needs keeping per position (4 bytes; costs live in a small ring).
-// Walking those choices back from the end gives the optimal parse; the walk
-// moves each item from the position where it ends to the one where it starts.
-std::vector<ParseItem> OptimalParse(std::span<const std::uint8_t> data) {
+// all that needs keeping per position (costs live in a small ring). A position
+// p is offered references from p - 18 .. p - 3 first and the literal from p - 1
+// last, so the literal's bit is set once and never needs clearing. Walking the
+// choices back from the end gives the optimal parse; the walk moves each item
+// from the position where it ends to the one where it starts.
+Parse OptimalParse(std::span<const std::uint8_t> data) {
     const std::size_t n = data.size();
     constexpr std::size_t kRing = 32;  // more than the longest step, a power of two
     constexpr std::uint64_t kUnreached = std::numeric_limits<std::uint64_t>::max();
     std::array<std::uint64_t, kRing> cost;
     cost.fill(kUnreached);
     cost[0] = 0;
-    std::vector<ParseItem> items(n + 1);  // first: how the cheapest way reaches each position
+    Parse parse(n + 1);  // first: how the cheapest way reaches each position
+    std::uint16_t* arrival = parse.references_.data();
     MatchFinder finder(data);
     for (std::size_t i = 0; i < n; ++i) {
         const std::uint64_t here = cost[i % kRing];
         cost[i % kRing] = kUnreached;  // the slot now stands for position i + kRing
         const ParseItem match = finder.FindAndInsert(i);
         // Longest reference first, so that among equal costs it wins.
+        const std::uint64_t viaReference = here + kReferenceBits;
         for (std::size_t length = match.length; length >= kMinMatch; --length) {
             std::uint64_t& slot = cost[(i + length) % kRing];
-            const std::uint64_t c = here + kReferenceBits;
-            const ParseItem way{match.distance, static_cast<std::uint8_t>(length)};
-            const bool better = c < slot;
-            slot = better ? c : slot;
-            items[i + length] = better ? way : items[i + length];
+            const std::uint16_t code = Parse::Code({match.distance, static_cast<std::uint8_t>(length)});
+            const bool better = viaReference < slot;
+            slot = better ? viaReference : slot;
+            arrival[i + length] = better ? code : arrival[i + length];
         }
         std::uint64_t& next = cost[(i + 1) % kRing];
         if (here + kLiteralBits < next) {
             next = here + kLiteralBits;
-            items[i + 1] = {};
+            parse.SetLiteral(i + 1, true);
         }
     }
-    ParseItem carried = items[n];
+    ParseItem carried = parse.at(n);
     for (std::size_t end = n; end > 0;) {
         const std::size_t start = end - std::max<std::size_t>(carried.length, 1);
-        std::swap(carried, items[start]);
+        const ParseItem moved = parse.at(start);
+        parse.SetLiteral(start, carried.length == 0);
+        if (carried.length != 0) parse.SetReference(start, carried);
+        carried = moved;
         end = start;
     }
-    items[n] = {};
-    return items;
+    parse.SetLiteral(n, true);
+    return parse;
 }
 
-std::uint64_t ParseBits(std::span<const ParseItem> parse) {
+std::uint64_t ParseBits(const Parse& parse) {
     std::uint64_t bits = 0;
-    for (std::size_t i = 0; i + 1 < parse.size(); i += std::max<std::size_t>(parse[i].length, 1)) {
-        bits += parse[i].length == 0 ? kLiteralBits : kReferenceBits;
+    for (std::size_t i = 0; i + 1 < parse.size();) {
+        const ParseItem item = parse.at(i);
+        bits += item.length == 0 ? kLiteralBits : kReferenceBits;
+        i += std::max<std::size_t>(item.length, 1);
     }
     return bits;
 }
 
-void AppendEncodedParse(std::span<const std::uint8_t> data, std::span<const ParseItem> parse,
-                        std::vector<std::uint8_t>& out) {
+void AppendEncodedParse(std::span<const std::uint8_t> data, const Parse& parse, std::vector<std::uint8_t>& out) {
     std::size_t flagAt = 0;
     std::size_t item = 0;
     for (std::size_t position = 0; position < data.size(); ++item) {
@@ -176,7 +196,7 @@ void AppendEncodedParse(std::span<const std::uint8_t> data, std::span<const Pars
             flagAt = out.size();
             out.push_back(0);
         }
-        const ParseItem& it = parse[position];
+        const ParseItem it = parse.at(position);
         if (it.length == 0) {
             out[flagAt] |= static_cast<std::uint8_t>(1u << (item % 8));
             out.push_back(data[position]);
@@ -193,7 +213,7 @@ void AppendEncodedParse(std::span<const std::uint8_t> data, std::span<const Pars
 }
 
 std::vector<std::uint8_t> Compress(std::span<const std::uint8_t> data) {
-    const std::vector<ParseItem> parse = OptimalParse(data);
+    const Parse parse = OptimalParse(data);
     std::vector<std::uint8_t> file;
     file.reserve(kHeaderSize + (ParseBits(parse) + 7) / 8);
     file.assign(kSignature.begin(), kSignature.end());

@@ -42,18 +42,40 @@ struct ParseItem {
 // no match of 3 or more exists.
 std::vector<ParseItem> FindLongestMatches(std::span<const std::uint8_t> data);
 
-// The optimal parse of `data`, indexed by position: parse[i] is the item that
-// starts at position i, for the positions where an item starts (walk from 0
-// with i += max(length, 1)). It holds data.size() + 1 entries.
-std::vector<ParseItem> OptimalParse(std::span<const std::uint8_t> data);
+// A parse, indexed by position: at(i) is the item that starts at position i,
+// for the positions where an item starts (walk from 0 with i += max(length, 1)).
+// Kept in 2 bits and a little over 2 bytes a position: the encoder holds one for
+// the whole input.
+class Parse;
+Parse OptimalParse(std::span<const std::uint8_t> data);
+
+class Parse {
+public:
+    explicit Parse(std::size_t positions);
+    std::size_t size() const { return references_.size(); }
+    ParseItem at(std::size_t position) const;
+    void SetReference(std::size_t position, ParseItem item) { references_[position] = Code(item); }
+    void SetLiteral(std::size_t position, bool literal);
+    bool IsLiteral(std::size_t position) const { return literals_[position / 64] >> (position % 64) & 1; }
+    static std::uint16_t Code(ParseItem item) {
+        return static_cast<std::uint16_t>((item.distance - 1) << 4 | (item.length - 3));
+    }
+
+private:
+    friend Parse OptimalParse(std::span<const std::uint8_t> data);
+    std::vector<std::uint16_t> references_;  // (distance - 1) << 4 | (length - 3)
+    std::vector<std::uint64_t> literals_;    // one bit a position: a literal, not a reference
+};
+
+// The optimal parse of `data`; it holds data.size() + 1 positions.
+Parse OptimalParse(std::span<const std::uint8_t> data);
 
 // The size of a parse's data in bits (flag bits included); its size in bytes
 // is this rounded up to whole bytes.
-std::uint64_t ParseBits(std::span<const ParseItem> parse);
+std::uint64_t ParseBits(const Parse& parse);
 
 // Appends the LZSS data (no header) for a parse of `data` to `out`.
-void AppendEncodedParse(std::span<const std::uint8_t> data, std::span<const ParseItem> parse,
-                        std::vector<std::uint8_t>& out);
+void AppendEncodedParse(std::span<const std::uint8_t> data, const Parse& parse, std::vector<std::uint8_t>& out);
 
 // A complete SZDD file: header with 0 in the file-name byte and the true
 // length, then the optimal data. Inputs longer than kMaxEncodeLength are
