@@ -12,3 +12,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+# Only what a program names itself: the setup must not import user32, shell32
+# and the like when it starts (see platform/win32/delay_import.cmake).
+set(CMAKE_C_STANDARD_LIBRARIES "-lkernel32 -ladvapi32" CACHE STRING "Libraries linked into every program" FORCE)
+set(CMAKE_CXX_STANDARD_LIBRARIES "-lkernel32 -ladvapi32" CACHE STRING "Libraries linked into every program" FORCE)

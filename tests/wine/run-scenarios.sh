@@ -115,9 +115,13 @@ scenario_readonly_target() {
     local folder
     folder=$(swk_wine_path "$PROGRAM_FOLDER")
     mkdir -p "$folder" && printf 'old' >"$folder/swk.exe" && chmod a-w "$folder/swk.exe"
+    # Root writes to files without write permission: make it immutable too.
+    [ "$(id -u)" -ne 0 ] || chattr +i "$folder/swk.exe" || { fail readonly-target "cannot protect the file"; return; }
+    local status=0
     swk_wine_drive readonly-target "start $SWK_SETUP_DIR\\StashwickSetup.exe" wizard 'click 1' \
-        'box ok' 'print 1' 'click 2' 'exit 30' \
-        || { fail readonly-target "driver stopped (see readonly-target.driver.txt)"; return; }
+        'box ok' 'print 1' 'click 2' 'exit 30' || status=$?
+    [ "$(id -u)" -ne 0 ] || chattr -i "$folder/swk.exe"
+    [ $status -eq 0 ] || { fail readonly-target "driver stopped (see readonly-target.driver.txt)"; return; }
     swk_wine_state readonly-target
     has readonly-target.driver.txt 'text=Error in installation' || { fail readonly-target "no error message"; return; }
     has readonly-target.driver.txt 'control 1 visible=1 enabled=1 text=OK' \
@@ -145,17 +149,20 @@ scenario_restart() {
 # imports lz32.dll shows that a planted DLL is picked up when nothing prevents it.
 scenario_planted_dll() {
     swk_wine_prefix planted-dll
+    # The setup in a downloads folder where someone dropped the DLLs; the driver stays apart.
+    local downloads="$WINEPREFIX/drive_c/downloads"
+    mkdir -p "$downloads"
     cp "$SWK_WIN_BUILD"/tools/driver/planted/*.dll "$SWK_WIN_BUILD/tools/driver/swklzexpand.exe" \
-       "$WINEPREFIX/drive_c/setup/"
+       "$SWK_WIN_BUILD/StashwickSetup.exe" "$downloads/"
     local names
     names=$(cd "$SWK_WIN_BUILD/tools/driver/planted" && ls *.dll | sed 's/\.dll$//' | paste -sd, -)
     WINEDLLOVERRIDES="$WINEDLLOVERRIDES;$names=n,b" swk_wine_drive planted-dll \
-        "start $SWK_SETUP_DIR\\StashwickSetup.exe" "${INSTALL_STEPS[@]}" 'click 2' 'exit 30' \
+        'start C:\downloads\StashwickSetup.exe' "${INSTALL_STEPS[@]}" 'click 2' 'exit 30' \
         || { fail planted-dll "driver stopped (see planted-dll.driver.txt)"; return; }
     local marker="$WINEPREFIX/drive_c/setup/planted.log"
     [ ! -e "$marker" ] || { fail planted-dll "loaded: $(tr -d '\r' <"$marker" | paste -sd' ')"; return; }
-    WINEDLLOVERRIDES="$WINEDLLOVERRIDES;$names=n,b" timeout 60 "$WINE" 'C:\setup\swklzexpand.exe' \
-        'C:\setup\none' 'C:\setup\none.out' >/dev/null 2>&1
+    WINEDLLOVERRIDES="$WINEDLLOVERRIDES;$names=n,b" timeout 60 "$WINE" 'C:\downloads\swklzexpand.exe' \
+        'C:\downloads\none' 'C:\downloads\none.out' >/dev/null 2>&1
     swk_wine_stop
     grep -q lz32.dll "$marker" 2>/dev/null || { fail planted-dll "control: a planted DLL is not loaded even without protection"; return; }
     pass planted-dll

@@ -31,6 +31,8 @@ swk_wine_stop() {  # waits for the prefix's processes to end, kills them after 6
 # addresses opened by swkopenurl.exe, which records them.
 swk_wine_template() {
     local template="$SWK_WINE_WORK/template"
+    # While working on a scenario: SWK_WINE_REUSE_TEMPLATE=1 with a kept SWK_WINE_WORK.
+    [ -n "${SWK_WINE_REUSE_TEMPLATE:-}" ] && [ -d "$template" ] && return 0
     rm -rf "$template"
     export WINEPREFIX="$template"
     "$WINE" wineboot -u >/dev/null 2>&1
