@@ -157,6 +157,36 @@ TEST_F(AddOnRegistrationTest, RefusedExtensionKeyKeepsTheClassRowsAndWritesNothi
     EXPECT_FALSE(Machine().KeyExists(MenuKeyText("Pass Page"))) << Describe();
 }
 
+// Fails the nth key creation, then the nth value write, for n = 1, 2, ... until
+// no fault fires. Every value starts out stale: a refused key ends the pass with
+// 0 and no row from it on is written; a refused value is the only one left stale
+// and the pass still returns 1.
+TEST_F(AddOnRegistrationTest, EveryRefusedKeyOrValueLeavesExactlyTheRowsBeforeIt) {
+    for (const sim::Op op : {sim::Op::RegCreateKeyExA, sim::Op::RegSetValueExA}) {
+        for (int failing = 1;; ++failing) {
+            for (const AddOnRow& row : kAddOnRows) {
+                Machine().PutValue(KeyText(row), row.valueName, StringValue("stale"));
+            }
+            Machine().Fault().Clear();
+            Machine().Fault().FailCall(op, failing);
+            const int result = RegisterProductAddOn();
+            if (Machine().Fault().FiredCount() == 0) {
+                EXPECT_EQ(result, 1);
+                EXPECT_EQ(failing, 26);  // one key and one value per row
+                break;
+            }
+            const bool keyRefused = op == sim::Op::RegCreateKeyExA;
+            EXPECT_EQ(result, keyRefused ? 0 : 1) << "call " << failing;
+            for (const AddOnRow& row : kAddOnRows) {
+                const bool written = keyRefused ? row.row < failing : row.row != failing;
+                EXPECT_EQ(Value(KeyText(row), row.valueName),
+                          Show(written ? Expected(row) : StringValue("stale")))
+                    << "call " << failing << ", row " << row.row;
+            }
+        }
+    }
+}
+
 // ---- Cleanup of the menu entries ---------------------------------------------------------
 
 const char* const kMenuEntries[] = {"Pass Page",    "Save Page",      "Save Link",
