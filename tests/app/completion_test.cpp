@@ -27,7 +27,7 @@ TEST(MinimisedIconTest, CentresTheIconTruncatingTowardZero) {
 
 TEST_F(SetupTest, NextOpensTheLatestVersionPageWithTheSpecialBuild) {
     RunWizard({kOk, kOk, kCancel});
-    EXPECT_EQ(JournalCount(std::string(kAddress) + "&A=0"), 1) << Describe();
+    EXPECT_EQ(JournalCount(std::string(kAddress) + "&A=0"), 1);
     EXPECT_EQ(Dialog().page, 2);
 }
 
@@ -71,7 +71,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(SetupTest, RestartAsksTheSystemToRestart) {
     RunWizardUnchecked({kOk, kOk, kRestart});  // the machine restarts; the script ends there
     EXPECT_TRUE(Messages().empty());
-    EXPECT_GE(JournalCount("ExitWindowsEx"), 1) << Describe();
+    EXPECT_EQ(JournalCount("restart"), 1);
 }
 
 TEST_F(SetupTest, RestartRefusedShowsErrorRebootAndStaysOnPageTwo) {
@@ -85,7 +85,7 @@ TEST_F(SetupTest, RestartRefusedShowsErrorRebootAndStaysOnPageTwo) {
     EXPECT_TRUE(after.Find(kRestartButton)->visible);
     EXPECT_EQ(Dialog().page, 2);
     // "Run Program" still works: it starts swk.exe and ends the setup.
-    EXPECT_EQ(JournalCount(std::string(kProgramFolder) + "swk.exe"), 1) << Describe();
+    EXPECT_EQ(JournalCount(std::string(kProgramFolder) + "swk.exe"), 1);
 }
 
 }  // namespace

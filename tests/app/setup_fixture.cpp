@@ -20,12 +20,18 @@ void SetupTest::SetUp() {
     profile.drives[0].freeBytes = 50 * kGigabyte;
     machine_ = sim::SimulatedMachine::Create(folder_ / "machine", profile);
     ASSERT_NE(machine_, nullptr);
+    ReopenMachine();
+}
+
+void SetupTest::ReopenMachine() {
+    services_.reset();
+    machine_ = sim::SimulatedMachine::Open(folder_ / "machine");
+    ASSERT_NE(machine_, nullptr);
     const auto payload = SamplePayload();
     machine_->SetOwnModule("C:\\Users\\User\\Downloads\\StashwickSetup.exe",
                            {{app::kPayloadResourceId, {payload.begin(), payload.end()}}},
                            {{"FileVersion", "4, 5, 0, 0"}, {"SpecialBuild", "0"}});
     services_ = std::make_unique<ScopedSystemServices>(*machine_);
-    ResetKnownFolders();
 }
 
 void SetupTest::TearDown() {
@@ -88,6 +94,7 @@ void SetupTest::InstallOnce() {
     RunWizard({kOk, kEscape, kEscape});
     ASSERT_EQ(Dialog().page, 2);
     ASSERT_TRUE(Machine().Exists(std::string(kProgramFolder) + "swk.exe"));
+    ReopenMachine();
 }
 
 }  // namespace swk::test

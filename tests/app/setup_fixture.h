@@ -66,8 +66,10 @@ protected:
     int JournalCount(std::string_view text) const;
     std::string Describe() const { return machine_->Describe(); }
 
-    // A complete first installation, ended from the completion page.
+    // A complete first installation, ended from the completion page; then the
+    // machine is opened afresh, as after the programs it started have ended.
     void InstallOnce();
+    void ReopenMachine();
 
 private:
     std::filesystem::path folder_;
