@@ -1,5 +1,6 @@
 #include "registration/registry_text.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "paths/path_checks.h"
@@ -50,6 +51,8 @@ int WriteRegistryText(std::string text, const std::string& data, HKEY parent) {
     if (parent == NO_KEY) {
         const HKEY root = FindRootKey(head);
         if (root == NO_KEY) return 0;
+        const auto levels = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\\'));
+        if (levels > kMaxRegistryTextLevels) return 0;
         return WriteRegistryText(std::move(text), data, root);
     }
 

@@ -10,12 +10,18 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <string>
 #include <string_view>
 
 #include "platform/win_types.h"
 
 namespace swk {
+
+// The deepest key path a text may address, in keys below the root (the
+// registry's own limit). Deeper texts are refused before anything is written,
+// which also bounds the writer's recursion.
+inline constexpr std::size_t kMaxRegistryTextLevels = 512;
 
 // The root names a text may start with, in the order they are compared
 // (exactly, case-sensitively), each with its predefined root key.
@@ -34,10 +40,10 @@ inline constexpr std::array<RootKeyName, 7> RootKeyNames = {{
 }};
 
 // Writes `data` as REG_SZ (its bytes and a terminating zero) to the value that
-// `text` addresses. Returns 1 on success; 0 for an unknown root name, a key
-// that can be neither opened nor created, or a failed value write (keys
-// created before the failure stay). `parent` is the key that `text` is
-// relative to; callers leave it out and start with a root name.
+// `text` addresses. Returns 1 on success; 0 for an unknown root name, a path
+// deeper than kMaxRegistryTextLevels, a key that can be neither opened nor
+// created, or a failed value write (keys created before the failure stay). `parent` is the key that
+// `text` is relative to; callers leave it out and start with a root name.
 int WriteRegistryText(std::string text, const std::string& data, HKEY parent = NO_KEY);
 
 }  // namespace swk

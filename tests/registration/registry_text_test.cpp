@@ -88,6 +88,18 @@ TEST_F(RegistryTextWalkTest, OpensOneKeyPerLevelAndHoldsAtMostOnePerLevel) {
     EXPECT_EQ(Value("HKEY_CURRENT_USER\\A\\B\\C\\D", "Name"), Show(StringValue("w")));
 }
 
+TEST_F(RegistryTextWalkTest, PathDeeperThanTheRegistryAllowsIsRefusedUntouched) {
+    std::string text = "HKEY_CURRENT_USER";
+    for (std::size_t level = 0; level <= kMaxRegistryTextLevels; ++level) text += "\\K";
+    text += "\\Name";
+    HandleCountingServices counting(Machine());
+    ScopedSystemServices scope(counting);
+
+    EXPECT_EQ(WriteRegistryText(text, "v"), 0);
+    EXPECT_EQ(counting.keysOpened, 0);
+    EXPECT_FALSE(Machine().KeyExists("HKEY_CURRENT_USER\\K"));
+}
+
 TEST_F(RegistryTextWalkTest, KeyThatCannotBeCreatedFailsAndKeepsTheKeysBeforeIt) {
     Profile().registryKeysDenyCreate.insert("HKEY_CURRENT_USER\\Software\\Denied");
     HandleCountingServices counting(Machine());
