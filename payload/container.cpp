@@ -37,6 +37,7 @@ PayloadContainer::Take PayloadContainer::TakeEntry(PayloadEntry& entry) {
 }
 
 std::optional<std::vector<std::uint8_t>> CopyContainerResource(int resourceId) {
+    if (resourceId < 0 || resourceId > 0xFFFF) return std::nullopt;  // not a numeric identifier
     SystemServices& sys = Sys();
     const HRSRC resource =
         sys.FindResourceA(NO_MODULE, MAKEINTRESOURCEA(static_cast<std::uint16_t>(resourceId)),
