@@ -35,6 +35,11 @@ if [ -x "$build/bench/swk_bench_extraction" ]; then
 fi
 
 # ---- Whole install: add it here, appending its report lines to "$report" --------
+if [ -x bench/bench_install.sh ]; then
+    cmake --build "$build" --target stashwick-setup swkpack -j "$jobs" >/dev/null
+    echo "== Whole install"
+    { echo; echo "== Whole install report"; bench/bench_install.sh "$build" "$corpus"; } | tee -a "$report"
+fi
 
 echo
 echo "================ Report ================"
