@@ -108,6 +108,8 @@ std::string TerminalHost::Render() const {
 
     std::ostringstream out;
     Rule(out, SetupDialogTemplate().caption);
+    std::vector<std::string> lines;
+    int editTop = -1;  // the browse button is drawn beside the path field on its row
     std::string buttons;
     std::string keys;
     for (const ControlState* control : shown) {
@@ -119,14 +121,19 @@ std::string TerminalHost::Render() const {
             if (control->id == kCancelButton) keys += "c/Esc = " + control->text + "   ";
             if (control->id == kRestartButton) keys += "r = " + control->text + "   ";
         } else if (control->kind == ControlKind::IconButton) {
-            FramedLine(out, "[...]" + state);
+            if (control->pixels.top == editTop && !lines.empty())
+                lines.back() += "  [...]" + state;
+            else
+                lines.push_back("[...]" + state);
         } else if (control->kind == ControlKind::Edit) {
-            FramedLine(out, "[ " + control->text + " ]" + state);
+            lines.push_back("[ " + control->text + " ]" + state);
+            editTop = control->pixels.top;
         } else if (!control->text.empty()) {
             for (const std::string& line : WrapLines(control->text, kInnerWidth))
-                FramedLine(out, line);
+                lines.push_back(line);
         }
     }
+    for (const std::string& line : lines) FramedLine(out, line);
     FramedLine(out, "");
     FramedLine(out, buttons);
     Rule(out, "");
