@@ -67,8 +67,9 @@ inline void CopyReferenceFast(std::uint8_t* out, std::size_t produced, Reference
     } else if (ref.distance >= 8) {
         const std::uint8_t* src = dst - ref.distance;
         for (std::size_t k = 0; k < ref.length; k += 8) std::memcpy(dst + k, src + k, 8);
-    } else if (ref.distance == 1) {
-        std::memset(dst, dst[-1], kMaxMatch);
+    } else if (ref.distance == 1) {  // a run of one byte, in three 8-byte stores
+        const std::uint64_t run = dst[-1] * 0x0101010101010101ull;
+        for (std::size_t k = 0; k < kMaxMatch; k += 8) std::memcpy(dst + k, &run, 8);
     } else {
         CopyReference(out, produced, ref, ref.length);
     }
@@ -83,28 +84,35 @@ struct Cursor {
 };
 
 // Whole flag bytes while both ends are far away. Returns with the cursor at the
-// start of a flag byte.
+// start of a flag byte. Works on local copies of the cursor: byte stores through
+// `out` could alias it and would force the compiler to reload it.
 void DecodeFast(Cursor& c) {
-    while (static_cast<std::size_t>(c.inEnd - c.in) >= kFastInput &&
-           c.target - c.produced >= kFastOutput) {
-        unsigned flags = *c.in++;
+    const std::uint8_t* in = c.in;
+    const std::uint8_t* const inEnd = c.inEnd;
+    std::uint8_t* const out = c.out;
+    std::size_t produced = c.produced;
+    const std::size_t target = c.target;
+    while (static_cast<std::size_t>(inEnd - in) >= kFastInput && target - produced >= kFastOutput) {
+        unsigned flags = *in++;
         if (flags == 0xFF) {  // eight literals
-            std::memcpy(c.out + c.produced, c.in, kItemsPerFlag);
-            c.in += kItemsPerFlag;
-            c.produced += kItemsPerFlag;
+            std::memcpy(out + produced, in, kItemsPerFlag);
+            in += kItemsPerFlag;
+            produced += kItemsPerFlag;
             continue;
         }
         for (std::size_t item = 0; item < kItemsPerFlag; ++item, flags >>= 1) {
             if (flags & 1u) {
-                c.out[c.produced++] = *c.in++;
+                out[produced++] = *in++;
             } else {
-                const Reference ref = DecodeReference(c.in[0], c.in[1], c.produced);
-                c.in += 2;
-                CopyReferenceFast(c.out, c.produced, ref);
-                c.produced += ref.length;
+                const Reference ref = DecodeReference(in[0], in[1], produced);
+                in += 2;
+                CopyReferenceFast(out, produced, ref);
+                produced += ref.length;
             }
         }
     }
+    c.in = in;
+    c.produced = produced;
 }
 
 // Item by item with every read and write checked. Returns false when the data

@@ -58,7 +58,7 @@ protected:
         fs::remove_all(dir_);
         fs::create_directories(dir_ / "in" / "sub");
         std::mt19937 rng(5);
-        Data random(100000);
+        Data random(30000);
         for (auto& b : random) b = static_cast<std::uint8_t>(rng() % 7);
         files_ = {{"in/sub/data file.bin", random, "2011-05-11 09:43:08"},
                   {"in/readme.txt", Data(3000, 'r'), "2014-09-04 10:45:44.015625"},
