@@ -5,6 +5,14 @@
 namespace swk::win32 {
 namespace {
 
+// The system's identifiers, from our own constants (the SDK's uuid library
+// would bring every identifier it knows into the executable).
+::GUID Real(const GUID& id) {
+    ::GUID real{id.Data1, id.Data2, id.Data3, {}};
+    for (int i = 0; i < 8; ++i) real.Data4[i] = id.Data4[i];
+    return real;
+}
+
 class PersistFileAdapter final : public IPersistFile {
 public:
     explicit PersistFileAdapter(::IPersistFile* real) : real_(real) {}
@@ -38,7 +46,7 @@ public:
         *object = nullptr;
         if (!(iid == IID_IPersistFile)) return E_NOINTERFACE;
         ::IPersistFile* persist = nullptr;
-        const HRESULT result = real_->QueryInterface(::IID_IPersistFile, reinterpret_cast<void**>(&persist));
+        const HRESULT result = real_->QueryInterface(Real(IID_IPersistFile), reinterpret_cast<void**>(&persist));
         if (result < 0) return result;
         auto* adapter = new (std::nothrow) PersistFileAdapter(persist);
         if (adapter == nullptr) {
@@ -63,7 +71,9 @@ private:
 HRESULT CreateShellLink(::IUnknown* outer, DWORD context, void** object) {
     *object = nullptr;
     ::IShellLinkA* link = nullptr;
-    const HRESULT result = ::CoCreateInstance(::CLSID_ShellLink, outer, context, ::IID_IShellLinkA,
+    const ::GUID classId = Real(CLSID_ShellLink);
+    const ::GUID interfaceId = Real(IID_IShellLinkA);
+    const HRESULT result = ::CoCreateInstance(classId, outer, context, interfaceId,
                                               reinterpret_cast<void**>(&link));
     if (result < 0) return result;
     auto* adapter = new (std::nothrow) ShellLinkAdapter(link);
