@@ -22,10 +22,13 @@ protected:
     }
     void TearDown() override { std::filesystem::remove_all(folder_); }
 
-    // Runs the setup on this test's machine; returns its exit status.
-    int Run(const std::string& arguments) {
+    // Runs the setup on this test's machine, with `input` as its standard
+    // input; returns its exit status.
+    int Run(const std::string& arguments, const std::string& input = "") {
+        std::ofstream(folder_ / "in.txt") << input;
         const std::string command = std::string(SWK_SETUP_BINARY) + " --machine '" +
-                                    (folder_ / "machine").string() + "' " + arguments + " > '" +
+                                    (folder_ / "machine").string() + "' " + arguments + " < '" +
+                                    (folder_ / "in.txt").string() + "' > '" +
                                     (folder_ / "out.txt").string() + "' 2>&1";
         const int status = std::system(command.c_str());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -93,6 +96,15 @@ TEST_F(SetupCommandTest, FailedInstallationHasItsOwnStatus) {
     ASSERT_EQ(Run("--answers cancel"), kCancelled);
     SetProfile("pathDenyWrite = C:\\ProgramData\\Tarnwell");
     EXPECT_EQ(Run("--answers ok,ok,cancel"), kFailed) << Output();
+}
+
+TEST_F(SetupCommandTest, KeysCanBePipedIn) {
+    // Enter installs, an unknown key is refused and asked again, Escape leads
+    // to page 2 and closes the setup.
+    EXPECT_EQ(Run("", "\nz\nesc\nc\n"), kInstalled) << Output();
+    EXPECT_NE(Output().find("That key does nothing here."), std::string::npos);
+    // Input that ends while the wizard waits stops the run.
+    EXPECT_EQ(Run("", "y\n"), kUsage) << Output();
 }
 
 TEST_F(SetupCommandTest, UnknownArgumentIsAUsageError) {
