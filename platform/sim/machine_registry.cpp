@@ -2,6 +2,7 @@
 // path; a handle remembers the path, so a key deleted under an open handle
 // reports ERROR_KEY_DELETED. HKEY_PERFORMANCE_DATA and HKEY_DYN_DATA have no
 // keys: opening below them finds nothing and writing is refused.
+#include <algorithm>
 #include <cstring>
 
 #include "platform/sim/machine_state.h"
@@ -107,6 +108,10 @@ LONG SimulatedMachine::RegCreateKeyExA(HKEY parent, const char* subKey, DWORD, c
     if (!parts) return AsStatus(ERROR_BAD_PATHNAME);
     if (!s.registry.Find(t.address)) return AsStatus(kErrorKeyDeleted);
     KeyAddress address = Below(t.address, *parts);
+    // The registry holds 512 levels of keys with names of up to 255 characters.
+    if (address.components.size() > kMaxKeyDepth ||
+        std::ranges::any_of(*parts, [](const std::string& name) { return name.size() > kMaxKeyNameLength; }))
+        return AsStatus(ERROR_INVALID_PARAMETER);
     if (IsListed(s.profile.registryKeysDenyCreate, address)) return AsStatus(ERROR_ACCESS_DENIED);
     bool created = false;
     s.registry.Create(address, &created);

@@ -29,6 +29,7 @@ namespace swk::sim {
 
 inline constexpr std::string_view kRegFileHeader = "Windows Registry Editor Version 5.00";
 inline constexpr std::size_t kMaxKeyDepth = 512;
+inline constexpr std::size_t kMaxKeyNameLength = 255;
 
 enum class RegistryRoot { LocalMachine, CurrentUser, Users, CurrentConfig };
 inline constexpr std::array<RegistryRoot, 4> kAllRoots = {

@@ -195,6 +195,29 @@ TEST_F(Registry, DeniedKeysRefuseCreationAndWritingBelowThem) {
     EXPECT_EQ(SetText(key, "x", "y"), static_cast<LONG>(ERROR_ACCESS_DENIED));
 }
 
+TEST_F(Registry, KeysStopAt512LevelsAndNamesAt255Characters) {
+    HKEY key = HKEY_CURRENT_USER;
+    for (int level = 1; level <= 512; ++level) {
+        HKEY next = NO_KEY;
+        ASSERT_EQ(machine_->RegCreateKeyExA(key, "K", 0, nullptr, 0, KEY_WRITE, nullptr, &next, nullptr), ERROR_SUCCESS)
+            << level;
+        if (key != HKEY_CURRENT_USER) machine_->RegCloseKey(key);
+        key = next;
+    }
+    HKEY deeper = NO_KEY;
+    EXPECT_EQ(machine_->RegCreateKeyExA(key, "K", 0, nullptr, 0, KEY_WRITE, nullptr, &deeper, nullptr),
+              static_cast<LONG>(ERROR_INVALID_PARAMETER));
+    machine_->RegCloseKey(key);
+    std::string longName(256, 'n');
+    EXPECT_EQ(machine_->RegCreateKeyExA(HKEY_CURRENT_USER, longName.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &deeper,
+                                        nullptr),
+              static_cast<LONG>(ERROR_INVALID_PARAMETER));
+    longName.pop_back();
+    EXPECT_EQ(machine_->RegCreateKeyExA(HKEY_CURRENT_USER, longName.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &deeper,
+                                        nullptr),
+              ERROR_SUCCESS);
+}
+
 TEST_F(Registry, KeyDeletedUnderAnOpenHandle) {
     HKEY key = Create(HKEY_CURRENT_USER, "Software\\Gone");
     ASSERT_EQ(machine_->RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Gone"), ERROR_SUCCESS);
