@@ -196,14 +196,12 @@ TEST_F(Registry, DeniedKeysRefuseCreationAndWritingBelowThem) {
 }
 
 TEST_F(Registry, KeysStopAt512LevelsAndNamesAt255Characters) {
-    HKEY key = HKEY_CURRENT_USER;
-    for (int level = 1; level <= 512; ++level) {
-        HKEY next = NO_KEY;
-        ASSERT_EQ(machine_->RegCreateKeyExA(key, "K", 0, nullptr, 0, KEY_WRITE, nullptr, &next, nullptr), ERROR_SUCCESS)
-            << level;
-        if (key != HKEY_CURRENT_USER) machine_->RegCloseKey(key);
-        key = next;
-    }
+    std::string path;
+    for (int level = 1; level <= 512; ++level) path += level == 1 ? "K" : "\\K";
+    machine_->PutKey("HKEY_CURRENT_USER\\" + path);
+    HKEY key = NO_KEY;
+    ASSERT_EQ(machine_->RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
     HKEY deeper = NO_KEY;
     EXPECT_EQ(machine_->RegCreateKeyExA(key, "K", 0, nullptr, 0, KEY_WRITE, nullptr, &deeper, nullptr),
               static_cast<LONG>(ERROR_INVALID_PARAMETER));
