@@ -22,6 +22,7 @@ CONTAINER="$SWK_WIN_BUILD/platform/win32/payload_container.bin"
 CHECK="python3 $SWK_TESTS_WINE/check_state.py"
 PROGRAM_FOLDER='C:\Program Files\Tarnwell\Stashwick'
 CAPTION_QUESTION='A previous installation of "Stashwick" is found.'
+SAVED_PAGES_TIME='2020-01-02 03:04:05 UTC'
 failures=0
 
 pass() { echo "PASS $1"; }
@@ -60,7 +61,7 @@ scenario_reinstall_yes() {
     rm -f "$WINEPREFIX/drive_c/setup/standins.log"
     local store
     store=$(echo "$WINEPREFIX"/drive_c/users/*/AppData/LocalLow/Tarnwell/Stashwick/swk.bin)
-    printf 'pages the user saved\r\n' >"$store"
+    printf 'pages the user saved\r\n' >"$store" && touch -d "$SAVED_PAGES_TIME" "$store"
     local saved_hash
     saved_hash=$(sha256sum "$store" | cut -d' ' -f1)
     swk_wine_drive reinstall-yes "start $SWK_SETUP_DIR\\StashwickSetup.exe" 'box yes' "${INSTALL_STEPS[@]:0:3}" \
@@ -188,23 +189,45 @@ scenario_lz_interop() {
     pass lz-interop
 }
 
-# The same installation on the simulated machine gives the same state.
+# The same installations on the simulated machine give the same states: the
+# first installation, then the reinstallation answered Yes over it with the
+# same saved pages (and the same time on them) in the user's store.
+
+sim_state() {  # machine, output file: the state without what only Wine records
+    python3 "$SWK_TESTS_WINE/swkstate.py" sim "$1" | grep -v '^event registered' >"$2"
+}
+
+wine_state_for_diff() {  # scenario name, output file
+    grep -v '^event registered' "$SWK_WINE_OUT/$1.state.txt" | grep -v 'clsid\\{6e3b17d7' >"$2"
+}
+
 scenario_differential() {
     [ -f "$SWK_WINE_OUT/first-install.state.txt" ] || { fail differential "needs first-install"; return; }
     if [ -z "${SWK_SIM_SETUP:-}" ] || [ ! -x "$SWK_SIM_SETUP" ]; then
         fail differential "no Linux stashwick-setup (SWK_SIM_SETUP)"; return
     fi
-    local machine="$SWK_WINE_WORK/sim-machine"
+    local machine="$SWK_WINE_WORK/sim-machine" out="$SWK_WINE_OUT/differential"
     rm -rf "$machine"
     "$SWK_SIM_SETUP" --machine "$machine" --payload "$CONTAINER" --answers ok,ok,cancel \
-        >"$SWK_WINE_OUT/differential.sim.txt" 2>&1 || { fail differential "simulated setup failed"; return; }
-    python3 "$SWK_TESTS_WINE/swkstate.py" sim "$machine" | grep -v '^event registered' \
-        >"$SWK_WINE_OUT/differential.sim-state.txt"
-    # The stand-in components record their registration only under Wine.
-    grep -v '^event registered' "$SWK_WINE_OUT/first-install.state.txt" | grep -v 'clsid\\{6e3b17d7' \
-        >"$SWK_WINE_OUT/differential.wine-state.txt"
-    diff -u "$SWK_WINE_OUT/differential.wine-state.txt" "$SWK_WINE_OUT/differential.sim-state.txt" \
-        >"$SWK_WINE_OUT/differential.diff" || { fail differential "states differ (differential.diff)"; return; }
+        >"$out.first-install.sim.txt" 2>&1 || { fail differential "simulated setup failed"; return; }
+    sim_state "$machine" "$out.first-install.sim-state.txt"
+    wine_state_for_diff first-install "$out.first-install.wine-state.txt"
+    diff -u "$out.first-install.wine-state.txt" "$out.first-install.sim-state.txt" >"$out.first-install.diff" \
+        || { fail differential "first installation differs (differential.first-install.diff)"; return; }
+
+    if [ -f "$SWK_WINE_OUT/reinstall-yes.state.txt" ]; then
+        local store
+        store=$(python3 -c "import sys; sys.path.insert(0, '$SWK_TESTS_WINE'); import swkstate; \
+print(swkstate.host_path('$machine', 'C:\\\\Users\\\\User\\\\AppData\\\\LocalLow\\\\Tarnwell\\\\Stashwick\\\\swk.bin'))")
+        printf 'pages the user saved\r\n' >"$store" && touch -d "$SAVED_PAGES_TIME" "$store"
+        : >"$machine/journal.txt"
+        "$SWK_SIM_SETUP" --machine "$machine" --payload "$CONTAINER" --answers yes,ok,cancel,cancel \
+            >"$out.reinstall-yes.sim.txt" 2>&1 || { fail differential "simulated reinstallation failed"; return; }
+        sim_state "$machine" "$out.reinstall-yes.sim-state.txt"
+        wine_state_for_diff reinstall-yes "$out.reinstall-yes.wine-state.txt"
+        diff -u "$out.reinstall-yes.wine-state.txt" "$out.reinstall-yes.sim-state.txt" >"$out.reinstall-yes.diff" \
+            || { fail differential "reinstallation differs (differential.reinstall-yes.diff)"; return; }
+    fi
     pass differential
 }
 

@@ -225,8 +225,10 @@ def event_lines(raw_lines, pairs):
             continue
         verb, _, rest = line.partition(" ")
         if verb in ("start", "started"):
-            events.append("event started " + rest.split(" ")[0].split("\\")[-1] +
-                          ("" if " " not in rest else " " + rest.split(" ", 1)[1]))
+            # "<path or file name>[ <arguments>]"; a path may hold blanks
+            tail = rest[rest.rfind("\\") + 1:]
+            name, _, arguments = tail.partition(" ")
+            events.append("event started " + name + (" " + arguments if arguments else ""))
         elif verb in ("register", "registered"):
             events.append("event registered " + rest.split("\\")[-1])
         elif verb == "open":
