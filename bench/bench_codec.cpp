@@ -32,7 +32,8 @@ namespace {
 namespace fs = std::filesystem;
 using Data = std::vector<std::uint8_t>;
 
-constexpr std::size_t kOptimumPrefix = 64 * 1024;  // brute force is slow: checked on each file's start
+constexpr std::size_t kOptimumPrefix =
+    64 * 1024;  // brute force is slow: checked on each file's start
 constexpr int kRepetitions = 5;
 
 struct CorpusFile {
@@ -56,7 +57,8 @@ void DecodeOurs(benchmark::State& state) {
     Data out(20'000'000, 0);  // touched once, like the setup's buffer
     for (auto _ : state) {
         for (const CorpusFile& f : Corpus()) {
-            if (swk::szdd::Expand(f.szdd, out) != static_cast<std::int64_t>(f.bytes.size())) state.SkipWithError("decode");
+            if (swk::szdd::Expand(f.szdd, out) != static_cast<std::int64_t>(f.bytes.size()))
+                state.SkipWithError("decode");
         }
         benchmark::DoNotOptimize(out.data());
     }
@@ -70,7 +72,8 @@ void DecodeLibmspack(benchmark::State& state) {
     std::fill_n(std::back_inserter(out), 20'000'000, 0);  // touch the capacity
     for (auto _ : state) {
         for (const CorpusFile& f : Corpus()) {
-            if (mspack.Expand(f.szdd, out) != MSPACK_ERR_OK || out.size() != f.bytes.size()) state.SkipWithError("decode");
+            if (mspack.Expand(f.szdd, out) != MSPACK_ERR_OK || out.size() != f.bytes.size())
+                state.SkipWithError("decode");
         }
         benchmark::DoNotOptimize(out.data());
     }
@@ -79,7 +82,8 @@ void DecodeLibmspack(benchmark::State& state) {
 
 void Compress(benchmark::State& state) {
     for (auto _ : state) {
-        for (const CorpusFile& f : Corpus()) benchmark::DoNotOptimize(swk::szdd::Compress(f.bytes).data());
+        for (const CorpusFile& f : Corpus())
+            benchmark::DoNotOptimize(swk::szdd::Compress(f.bytes).data());
     }
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(CorpusBytes()));
 }
@@ -92,8 +96,10 @@ public:
             if (run.run_type != Run::RT_Iteration || run.iterations == 0) continue;
             const double iterations = static_cast<double>(run.iterations);
             const double bytes = static_cast<double>(CorpusBytes());
-            cpu_[run.run_name.function_name].push_back(bytes / (run.cpu_accumulated_time / iterations));
-            wall_[run.run_name.function_name].push_back(bytes / (run.real_accumulated_time / iterations));
+            cpu_[run.run_name.function_name].push_back(bytes /
+                                                       (run.cpu_accumulated_time / iterations));
+            wall_[run.run_name.function_name].push_back(bytes /
+                                                        (run.real_accumulated_time / iterations));
         }
         ConsoleReporter::ReportRuns(runs);
     }
@@ -120,19 +126,23 @@ struct OtherTool {
 double ChildrenCpuSeconds() {
     rusage usage{};
     getrusage(RUSAGE_CHILDREN, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 std::optional<OtherTool> RunMscompress() {
     if (std::system("command -v mscompress >/dev/null") != 0) return std::nullopt;
-    const fs::path dir = fs::temp_directory_path() / ("swk_bench_codec_" + std::to_string(getpid()));
+    const fs::path dir =
+        fs::temp_directory_path() / ("swk_bench_codec_" + std::to_string(getpid()));
     fs::create_directories(dir);
     OtherTool tool;
     for (const CorpusFile& f : Corpus()) {
         const fs::path copy = dir / f.name;
-        std::ofstream(copy, std::ios::binary).write(reinterpret_cast<const char*>(f.bytes.data()), f.bytes.size());
+        std::ofstream(copy, std::ios::binary)
+            .write(reinterpret_cast<const char*>(f.bytes.data()), f.bytes.size());
         const double start = ChildrenCpuSeconds();
-        if (std::system(("mscompress '" + copy.string() + "' >/dev/null 2>&1").c_str()) != 0) return std::nullopt;
+        if (std::system(("mscompress '" + copy.string() + "' >/dev/null 2>&1").c_str()) != 0)
+            return std::nullopt;
         tool.seconds += ChildrenCpuSeconds() - start;
         tool.streamBytes += fs::file_size(copy.string() + "_") - 4;
     }
@@ -148,29 +158,37 @@ void PrintReport(const ThroughputCollector& medians, const std::optional<OtherTo
     std::uint64_t ourStreams = 0, prefixOurs = 0, prefixOptimum = 0;
     for (const CorpusFile& f : Corpus()) {
         ourStreams += f.szdd.size() - 4;
-        const std::span<const std::uint8_t> prefix(f.bytes.data(), std::min(f.bytes.size(), kOptimumPrefix));
+        const std::span<const std::uint8_t> prefix(f.bytes.data(),
+                                                   std::min(f.bytes.size(), kOptimumPrefix));
         prefixOurs += swk::szdd::Compress(prefix).size() - swk::szdd::kHeaderSize;
         prefixOptimum += (swk::codec_test::BruteOptimalBits(prefix) + 7) / 8;
     }
-    std::printf("\n== Codec report (%zu files, %zu bytes; medians of %d runs, MB/s of process CPU time)\n",
-                Corpus().size(), CorpusBytes(), kRepetitions);
+    std::printf(
+        "\n== Codec report (%zu files, %zu bytes; medians of %d runs, MB/s of process CPU time)\n",
+        Corpus().size(), CorpusBytes(), kRepetitions);
     std::printf("decode, ours          %8.0f MB/s\n", ours / mb);
     std::printf("decode, libmspack     %8.0f MB/s\n", theirs / mb);
-    std::printf("decode ratio          %8.2f x libmspack (target 6); by wall-clock time %.2f x\n", ours / theirs,
+    std::printf("decode ratio          %8.2f x libmspack (target 6); by wall-clock time %.2f x\n",
+                ours / theirs,
                 medians.WallMedian("DecodeOurs") / medians.WallMedian("DecodeLibmspack"));
     std::printf("compress, ours        %8.1f MB/s (target 20)\n", compress / mb);
     std::printf("stream bytes, ours    %8llu\n", static_cast<unsigned long long>(ourStreams));
     if (mscompress) {
         std::printf("stream bytes, mscompress %5llu  (ours/mscompress %.4f)\n",
-                    static_cast<unsigned long long>(mscompress->streamBytes), double(ourStreams) / mscompress->streamBytes);
+                    static_cast<unsigned long long>(mscompress->streamBytes),
+                    double(ourStreams) / mscompress->streamBytes);
         const double theirSpeed = CorpusBytes() / mscompress->seconds / mb;
-        std::printf("compress, mscompress  %8.2f MB/s (ours %.0f x faster)\n", theirSpeed, compress / mb / theirSpeed);
+        std::printf("compress, mscompress  %8.2f MB/s (ours %.0f x faster)\n", theirSpeed,
+                    compress / mb / theirSpeed);
     } else {
         std::printf("mscompress: not run\n");
     }
-    std::printf("optimum check         first %zu KiB of each file: ours %llu data bytes, brute-force optimum %llu (%s)\n",
-                kOptimumPrefix / 1024, static_cast<unsigned long long>(prefixOurs),
-                static_cast<unsigned long long>(prefixOptimum), prefixOurs == prefixOptimum ? "equal" : "DIFFERENT");
+    std::printf(
+        "optimum check         first %zu KiB of each file: ours %llu data bytes, brute-force "
+        "optimum %llu (%s)\n",
+        kOptimumPrefix / 1024, static_cast<unsigned long long>(prefixOurs),
+        static_cast<unsigned long long>(prefixOptimum),
+        prefixOurs == prefixOptimum ? "equal" : "DIFFERENT");
 }
 
 }  // namespace
@@ -189,8 +207,9 @@ int main(int argc, char** argv) {
             rest.push_back(argv[k]);
         }
     }
-    static const char* kOrder[] = {"swk.exe", "swkh.exe", "Uninstall.exe", "swk.dll", "swk.ocx", "help.bin",
-                                   "swk.bin", "samples1.swk", "samples2.swk", "samples3.swk", "cmptree.exe"};
+    static const char* kOrder[] = {"swk.exe",      "swkh.exe",     "Uninstall.exe", "swk.dll",
+                                   "swk.ocx",      "help.bin",     "swk.bin",       "samples1.swk",
+                                   "samples2.swk", "samples3.swk", "cmptree.exe"};
     for (const char* name : kOrder) {
         std::ifstream in(corpusDir / name, std::ios::binary);
         if (!in) {
@@ -206,9 +225,13 @@ int main(int argc, char** argv) {
     // Decoding alternates between the two decoders, so both see the same load.
     for (int k = 0; k < kRepetitions; ++k) {
         benchmark::RegisterBenchmark("DecodeOurs", DecodeOurs)->Unit(benchmark::kMillisecond);
-        benchmark::RegisterBenchmark("DecodeLibmspack", DecodeLibmspack)->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark("DecodeLibmspack", DecodeLibmspack)
+            ->Unit(benchmark::kMillisecond);
     }
-    benchmark::RegisterBenchmark("Compress", Compress)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(kRepetitions);
+    benchmark::RegisterBenchmark("Compress", Compress)
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(1)
+        ->Repetitions(kRepetitions);
     ThroughputCollector medians;
     benchmark::RunSpecifiedBenchmarks(&medians);
     const std::optional<OtherTool> mscompress = withMscompress ? RunMscompress() : std::nullopt;

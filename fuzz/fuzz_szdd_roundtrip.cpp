@@ -16,7 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<std::uint8_t> out(size);
     if (swk::szdd::Expand(file, out) != static_cast<std::int64_t>(size)) std::abort();
     if (!std::equal(out.begin(), out.end(), input.begin())) std::abort();
-    if (file.size() != swk::szdd::kHeaderSize + (swk::szdd::ParseBits(swk::szdd::OptimalParse(input)) + 7) / 8) {
+    if (file.size() !=
+        swk::szdd::kHeaderSize + (swk::szdd::ParseBits(swk::szdd::OptimalParse(input)) + 7) / 8) {
         std::abort();
     }
     return 0;

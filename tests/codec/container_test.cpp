@@ -12,7 +12,8 @@ namespace {
 using Data = std::vector<std::uint8_t>;
 
 std::vector<PackedEntry> SampleEntries() {
-    return {{0x01CFC82A3A1E8480ull, MakeStream(codec_test::Bytes("first file, first file, first file"))},
+    return {{0x01CFC82A3A1E8480ull,
+             MakeStream(codec_test::Bytes("first file, first file, first file"))},
             {0x0000000100000002ull, MakeStream(codec_test::Bytes("x"))},
             {0x01CFC82A3A1E8480ull, MakeStream(codec_test::Bytes(std::string(5000, 'z')))}};
 }
@@ -21,8 +22,10 @@ TEST(Container, WritesTheLayoutAndReadsItBack) {
     const std::vector<PackedEntry> entries = SampleEntries();
     const Data bytes = WriteContainer(entries);
     // First entry head: time low half first, then the stream length.
-    EXPECT_EQ(Data(bytes.begin(), bytes.begin() + 8), (Data{0x80, 0x84, 0x1E, 0x3A, 0x2A, 0xC8, 0xCF, 0x01}));
-    EXPECT_EQ(bytes[8] | bytes[9] << 8 | bytes[10] << 16 | bytes[11] << 24, entries[0].stream.size());
+    EXPECT_EQ(Data(bytes.begin(), bytes.begin() + 8),
+              (Data{0x80, 0x84, 0x1E, 0x3A, 0x2A, 0xC8, 0xCF, 0x01}));
+    EXPECT_EQ(bytes[8] | bytes[9] << 8 | bytes[10] << 16 | bytes[11] << 24,
+              entries[0].stream.size());
     // A stream is an SZDD file from its fifth byte on.
     EXPECT_EQ(Data(bytes.begin() + 12, bytes.begin() + 16), (Data{0x88, 0xF0, 0x27, 0x33}));
     EXPECT_EQ(Data(bytes.end() - 4, bytes.end()), (Data{0, 0, 0, 0}));
@@ -33,7 +36,8 @@ TEST(Container, WritesTheLayoutAndReadsItBack) {
     const char* contents[] = {"first file, first file, first file", "x"};
     for (std::size_t k = 0; k < entries.size(); ++k) {
         EXPECT_EQ(view.entries[k].fileTime, entries[k].fileTime);
-        const Expanded expanded = ExpandSzddFile(RebuildSzddFile(view.entries[k].stream), kMaxFileLength);
+        const Expanded expanded =
+            ExpandSzddFile(RebuildSzddFile(view.entries[k].stream), kMaxFileLength);
         ASSERT_EQ(expanded.error, "");
         if (k < 2) {
             EXPECT_EQ(expanded.bytes, codec_test::Bytes(contents[k]));
@@ -69,9 +73,12 @@ TEST(Container, DamagedStreamsAreRefusedWithAReason) {
         Data file;
         const char* reason;
     } cases[] = {
-        {"bad mode", badMode, "mode"},          {"bad signature", badSignature, "signature"},
-        {"truncated", truncated, "truncated"},  {"huge claim", hugeClaim, "limit"},
-        {"over limit", overLimit, "limit"},     {"short", Data(good.begin(), good.begin() + 10), "short"},
+        {"bad mode", badMode, "mode"},
+        {"bad signature", badSignature, "signature"},
+        {"truncated", truncated, "truncated"},
+        {"huge claim", hugeClaim, "limit"},
+        {"over limit", overLimit, "limit"},
+        {"short", Data(good.begin(), good.begin() + 10), "short"},
     };
     EXPECT_EQ(ExpandSzddFile(good, kMaxFileLength).error, "");
     for (const Case& c : cases) {
@@ -101,9 +108,11 @@ TEST(FileTimeText, ParsesAndFormatsAtTickPrecision) {
         EXPECT_EQ(ParseFileTime(c.date, c.time), c.fileTime) << c.date << " " << c.time;
         EXPECT_EQ(FormatFileTime(c.fileTime), c.formatted);
     }
-    const char* bad[][2] = {{"2014-13-01", "00:00:00"}, {"2013-02-29", "00:00:00"}, {"1600-12-31", "00:00:00"},
-                            {"2014-01-01", "24:00:00"}, {"2014-01-01", "10:00:00."}, {"2014-01-01", "10:00:00.12345678"},
-                            {"2014-1-01", "10:00:00"},  {"2014-01-01", "10:00"},     {"2014-01-01", "10:00:0x"}};
+    const char* bad[][2] = {{"2014-13-01", "00:00:00"},  {"2013-02-29", "00:00:00"},
+                            {"1600-12-31", "00:00:00"},  {"2014-01-01", "24:00:00"},
+                            {"2014-01-01", "10:00:00."}, {"2014-01-01", "10:00:00.12345678"},
+                            {"2014-1-01", "10:00:00"},   {"2014-01-01", "10:00"},
+                            {"2014-01-01", "10:00:0x"}};
     for (const auto& b : bad) EXPECT_FALSE(ParseFileTime(b[0], b[1])) << b[0] << " " << b[1];
 }
 
@@ -120,7 +129,9 @@ TEST(ManifestText, ReadsPathsWithSpacesCommentsAndRelativeFolders) {
     EXPECT_EQ(FormatFileTime(m.entries[1].fileTime), "2014-09-04 10:45:44.0156250");
     EXPECT_EQ(m.entries[2].path, "/abs/x");
 
-    EXPECT_EQ(ParseManifest("a 2014-01-01 00:00:00\nb 2014-01-01 25:00:00\n", "/").error.rfind("line 2: bad time", 0), 0u);
+    EXPECT_EQ(ParseManifest("a 2014-01-01 00:00:00\nb 2014-01-01 25:00:00\n", "/")
+                  .error.rfind("line 2: bad time", 0),
+              0u);
     EXPECT_EQ(ParseManifest("\n2014-01-01 00:00:00\n", "/").error.rfind("line 2: expected", 0), 0u);
 }
 

@@ -29,10 +29,14 @@ std::vector<std::uint8_t> Concat(std::vector<std::uint8_t> a, const std::vector<
 struct DecodeCase {
     const char* name;
     std::vector<std::uint8_t> file;
-    std::int64_t result;                          // count or error
-    std::vector<std::uint8_t> expected;           // the output, when result >= 0
+    std::int64_t result;                                // count or error
+    std::vector<std::uint8_t> expected;                 // the output, when result >= 0
     std::optional<std::size_t> outSize = std::nullopt;  // default: the expected length
 };
+
+void PrintTo(const DecodeCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 std::vector<DecodeCase> Cases() {
     std::vector<DecodeCase> cases;
@@ -41,12 +45,15 @@ std::vector<DecodeCase> Cases() {
         cases.push_back({name, b.Finish(), size, std::move(expected)});
     };
     add("LiteralsOnly", SzddBuilder().Literals("hello"), Bytes("hello"));
-    add("OverlapCopyDistanceOne", SzddBuilder().Literal('a').Back(1, 18), Bytes(std::string(19, 'a')));
+    add("OverlapCopyDistanceOne", SzddBuilder().Literal('a').Back(1, 18),
+        Bytes(std::string(19, 'a')));
     add("OverlapCopyDistanceThree", SzddBuilder().Literals("abc").Back(3, 18),
         Bytes("abcabcabcabcabcabcabc"));
     add("ReferenceIntoInitialSpaces", SzddBuilder().Reference(0, 5).Literal('!'), Bytes("     !"));
-    add("ReferenceFromSpacesIntoOutput", SzddBuilder().Literals("ab").Reference(4078, 6), Bytes("ab  ab  "));
-    add("ReferenceToTheWritePosition", SzddBuilder().Literals("xy").Reference(4082, 4), Bytes("xy    "));
+    add("ReferenceFromSpacesIntoOutput", SzddBuilder().Literals("ab").Reference(4078, 6),
+        Bytes("ab  ab  "));
+    add("ReferenceToTheWritePosition", SzddBuilder().Literals("xy").Reference(4082, 4),
+        Bytes("xy    "));
     add("FinalFlagByteWithBitsLeft", SzddBuilder().Literals("abc"), Bytes("abc"));
     add("EmptyFile", SzddBuilder(), {});
     add("WindowWrapDuringCopy", SzddBuilder().Literals("0123456789ABCDEF").Reference(4090, 12),
@@ -61,12 +68,14 @@ std::vector<DecodeCase> Cases() {
         for (std::size_t k = 0; k < 5; ++k) expected.push_back(literals[4110 + k]);
         add("ReferenceAcrossTheRingEndAfterAFullWindow", b, expected);
     }
-    cases.push_back({"HeaderLengthSmallerThanData", SzddBuilder().Literals("abcdef").Finish(4), 4, Bytes("abcd")});
-    cases.push_back({"HeaderLengthEndsInsideAReference", SzddBuilder().Literals("ab").Back(2, 10).Finish(5), 5,
-                     Bytes("ababa")});
-    cases.push_back({"OutputBufferSmallerThanFile", SzddBuilder().Literals("abcdef").Finish(), 3, Bytes("abc"), 3});
-    cases.push_back({"OutputBufferEndsInsideAReference", SzddBuilder().Literal('z').Back(1, 18).Finish(), 7,
-                     Bytes("zzzzzzz"), 7});
+    cases.push_back({"HeaderLengthSmallerThanData", SzddBuilder().Literals("abcdef").Finish(4), 4,
+                     Bytes("abcd")});
+    cases.push_back({"HeaderLengthEndsInsideAReference",
+                     SzddBuilder().Literals("ab").Back(2, 10).Finish(5), 5, Bytes("ababa")});
+    cases.push_back({"OutputBufferSmallerThanFile", SzddBuilder().Literals("abcdef").Finish(), 3,
+                     Bytes("abc"), 3});
+    cases.push_back({"OutputBufferEndsInsideAReference",
+                     SzddBuilder().Literal('z').Back(1, 18).Finish(), 7, Bytes("zzzzzzz"), 7});
 
     std::vector<std::uint8_t> badSignature = SzddBuilder().Literals("abc").Finish();
     badSignature[5] ^= 1;
@@ -75,15 +84,28 @@ std::vector<DecodeCase> Cases() {
     std::vector<std::uint8_t> shortHeader = SzddBuilder().Finish(0);
     shortHeader.pop_back();
     cases.push_back({"ShorterThanTheHeader", shortHeader, kBadHeader, {}});
-    cases.push_back({"HeaderLengthLargerThanData", SzddBuilder().Literals("abc").Finish(10), kTruncated, {}, 10});
+    cases.push_back({"HeaderLengthLargerThanData",
+                     SzddBuilder().Literals("abc").Finish(10),
+                     kTruncated,
+                     {},
+                     10});
     cases.push_back({"NoDataAtAll", SzddBuilder().Finish(5), kTruncated, {}, 5});
-    cases.push_back({"TruncatedMidReference", SzddBuilder().Literals("ab").Back(2, 5).Cut(1).Finish(7), kTruncated,
-                     {}, 7});
-    cases.push_back({"TruncatedAfterAFlagByte", SzddBuilder().Literals("abcdefgh").Literal('i').Cut(1).Finish(9),
-                     kTruncated, {}, 9});
+    cases.push_back({"TruncatedMidReference",
+                     SzddBuilder().Literals("ab").Back(2, 5).Cut(1).Finish(7),
+                     kTruncated,
+                     {},
+                     7});
+    cases.push_back({"TruncatedAfterAFlagByte",
+                     SzddBuilder().Literals("abcdefgh").Literal('i').Cut(1).Finish(9),
+                     kTruncated,
+                     {},
+                     9});
     cases.push_back({"TruncatedInTheFastLoopRange",
-                     Concat(SzddBuilder().Literal('q').Back(1, 18).Finish(400000), std::vector<std::uint8_t>(40, 0)),
-                     kTruncated, {}, 400000});
+                     Concat(SzddBuilder().Literal('q').Back(1, 18).Finish(400000),
+                            std::vector<std::uint8_t>(40, 0)),
+                     kTruncated,
+                     {},
+                     400000});
     return cases;
 }
 
@@ -101,11 +123,14 @@ TEST_P(DecoderFixture, MatchesReferenceAndExpectation) {
     const auto count = static_cast<std::size_t>(c.result);
     EXPECT_EQ(std::vector<std::uint8_t>(fast.begin(), fast.begin() + count), c.expected);
     EXPECT_EQ(std::vector<std::uint8_t>(plain.begin(), plain.begin() + count), c.expected);
-    for (std::size_t k = count; k < fast.size(); ++k) ASSERT_EQ(fast[k], kGuard) << "byte " << k << " was written";
+    for (std::size_t k = count; k < fast.size(); ++k)
+        ASSERT_EQ(fast[k], kGuard) << "byte " << k << " was written";
 }
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, DecoderFixture, testing::ValuesIn(Cases()),
-                         [](const testing::TestParamInfo<DecodeCase>& p) { return std::string(p.param.name); });
+                         [](const testing::TestParamInfo<DecodeCase>& p) {
+                             return std::string(p.param.name);
+                         });
 
 // Random item streams, random positions anywhere in the ring, long enough to run
 // the fast loop, to wrap the window many times and to end in the careful loop.
@@ -131,8 +156,10 @@ TEST(DecoderRandom, RandomItemStreamsMatchReference) {
             const std::int64_t got = szdd::Expand(file, std::span(fast).first(outSize));
             ASSERT_EQ(got, ReferenceExpand(file, plain)) << "round " << round;
             ASSERT_EQ(got, static_cast<std::int64_t>(std::min(outSize, b.decoded())));
-            ASSERT_TRUE(std::equal(plain.begin(), plain.begin() + got, fast.begin())) << "round " << round;
-            for (std::size_t k = static_cast<std::size_t>(got); k < fast.size(); ++k) ASSERT_EQ(fast[k], kGuard);
+            ASSERT_TRUE(std::equal(plain.begin(), plain.begin() + got, fast.begin()))
+                << "round " << round;
+            for (std::size_t k = static_cast<std::size_t>(got); k < fast.size(); ++k)
+                ASSERT_EQ(fast[k], kGuard);
         }
     }
 }
@@ -147,7 +174,8 @@ TEST(DecoderRandom, GarbageAndCutsAgreeWithReference) {
         const auto length = std::uniform_int_distribution<std::uint32_t>(0, 20000)(rng);
         const std::vector<std::uint8_t> whole = Concat(SzddBuilder().Finish(length), data);
         const std::size_t cut = szdd::kHeaderSize + rng() % (data.size() + 1);
-        const std::vector<std::uint8_t> file(whole.begin(), whole.begin() + cut);  // exact-size copy for ASan
+        const std::vector<std::uint8_t> file(whole.begin(),
+                                             whole.begin() + cut);  // exact-size copy for ASan
         std::vector<std::uint8_t> fast(length), plain(length);
         const std::int64_t got = szdd::Expand(file, fast);
         ASSERT_EQ(got, ReferenceExpand(file, plain)) << "round " << round;

@@ -35,7 +35,8 @@ std::vector<Input> Inputs() {
         return d;
     };
     std::vector<Input> inputs;
-    for (std::size_t n : {0, 1, 2, 3, 15, 16, 17, 18, 19, 40}) inputs.push_back({"random" + std::to_string(n), random(n, 4)});
+    for (std::size_t n : {0, 1, 2, 3, 15, 16, 17, 18, 19, 40})
+        inputs.push_back({"random" + std::to_string(n), random(n, 4)});
     inputs.push_back({"spaces40", Data(40, ' ')});
     Data leading(30, ' ');
     const Data tail = random(3000, 3);
@@ -55,7 +56,8 @@ std::vector<Input> Inputs() {
 
 class Scratch {
 public:
-    Scratch() : dir_(fs::temp_directory_path() / ("swk_codec_interop_" + std::to_string(getpid()))) {
+    Scratch()
+        : dir_(fs::temp_directory_path() / ("swk_codec_interop_" + std::to_string(getpid()))) {
         fs::create_directories(dir_);
     }
     ~Scratch() { fs::remove_all(dir_); }
@@ -66,7 +68,8 @@ private:
 };
 
 void WriteFile(const fs::path& path, const Data& bytes) {
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
 }
 
 Data ReadFile(const fs::path& path) {
@@ -74,7 +77,9 @@ Data ReadFile(const fs::path& path) {
     return Data(std::istreambuf_iterator<char>(in), {});
 }
 
-bool HaveTool(const char* name) { return std::system((std::string("command -v ") + name + " >/dev/null").c_str()) == 0; }
+bool HaveTool(const char* name) {
+    return std::system((std::string("command -v ") + name + " >/dev/null").c_str()) == 0;
+}
 
 TEST(Interop, OurFilesExpandWithLibmspack) {
     MspackSzdd mspack;
@@ -92,7 +97,8 @@ TEST(Interop, OurFilesExpandWithMsexpand) {
         const fs::path packed = scratch.Path(input.name + ".szdd");
         const fs::path expanded = scratch.Path(input.name + ".out");
         WriteFile(packed, szdd::Compress(input.bytes));
-        const std::string command = "msexpand < '" + packed.string() + "' > '" + expanded.string() + "' 2>/dev/null";
+        const std::string command =
+            "msexpand < '" + packed.string() + "' > '" + expanded.string() + "' 2>/dev/null";
         ASSERT_EQ(std::system(command.c_str()), 0) << input.name;
         EXPECT_EQ(ReadFile(expanded), input.bytes) << input.name;
     }
@@ -106,10 +112,12 @@ TEST(Interop, MscompressFilesExpandWithOurs) {
         if (input.bytes.size() < 16) continue;
         const fs::path original = scratch.Path(input.name);
         WriteFile(original, input.bytes);
-        ASSERT_EQ(std::system(("mscompress '" + original.string() + "' >/dev/null 2>&1").c_str()), 0);
+        ASSERT_EQ(std::system(("mscompress '" + original.string() + "' >/dev/null 2>&1").c_str()),
+                  0);
         const Data file = ReadFile(original.string() + "_");
         Data fast(input.bytes.size()), plain(input.bytes.size());
-        ASSERT_EQ(szdd::Expand(file, fast), static_cast<std::int64_t>(input.bytes.size())) << input.name;
+        ASSERT_EQ(szdd::Expand(file, fast), static_cast<std::int64_t>(input.bytes.size()))
+            << input.name;
         EXPECT_EQ(fast, input.bytes) << input.name;
         EXPECT_EQ(ReferenceExpand(file, plain), static_cast<std::int64_t>(input.bytes.size()));
         // Never larger than what the other tool makes.

@@ -16,7 +16,8 @@ namespace swk::codec_test {
 
 struct MemoryFile {
     std::span<const std::uint8_t> input;  // when read
-    std::vector<std::uint8_t>* output = nullptr;  // when written (appended; reserve ahead for speed)
+    std::vector<std::uint8_t>* output =
+        nullptr;  // when written (appended; reserve ahead for speed)
     std::size_t position = 0;
 };
 
@@ -30,7 +31,8 @@ inline mspack_file* Open(mspack_system*, const char* name, int) {
 inline void Close(mspack_file*) {}
 inline int Read(mspack_file* f, void* buffer, int bytes) {
     auto* file = reinterpret_cast<MemoryFile*>(f);
-    const std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(bytes), file->input.size() - file->position);
+    const std::size_t n =
+        std::min<std::size_t>(static_cast<std::size_t>(bytes), file->input.size() - file->position);
     std::memcpy(buffer, file->input.data() + file->position, n);
     file->position += n;
     return static_cast<int>(n);
@@ -51,14 +53,23 @@ inline int Seek(mspack_file* f, off_t offset, int mode) {
     file->position = static_cast<std::size_t>(to);
     return 0;
 }
-inline off_t Tell(mspack_file* f) { return static_cast<off_t>(reinterpret_cast<MemoryFile*>(f)->position); }
+inline off_t Tell(mspack_file* f) {
+    return static_cast<off_t>(reinterpret_cast<MemoryFile*>(f)->position);
+}
 inline void Message(mspack_file*, const char*, ...) {}
-inline void* Alloc(mspack_system*, size_t bytes) { return std::malloc(bytes); }
-inline void Free(void* p) { std::free(p); }
-inline void Copy(void* src, void* dst, size_t bytes) { std::memmove(dst, src, bytes); }
+inline void* Alloc(mspack_system*, size_t bytes) {
+    return std::malloc(bytes);
+}
+inline void Free(void* p) {
+    std::free(p);
+}
+inline void Copy(void* src, void* dst, size_t bytes) {
+    std::memmove(dst, src, bytes);
+}
 
 inline mspack_system* System() {
-    static mspack_system system{Open, Close, Read, Write, Seek, Tell, Message, Alloc, Free, Copy, nullptr};
+    static mspack_system system{Open,    Close, Read, Write, Seek,   Tell,
+                                Message, Alloc, Free, Copy,  nullptr};
     return &system;
 }
 

@@ -36,9 +36,12 @@ ToolRun Swkpack(const std::string& arguments) {
 }
 
 void WriteFile(const fs::path& path, const Data& bytes) {
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
 }
-void WriteText(const fs::path& path, const std::string& text) { WriteFile(path, Data(text.begin(), text.end())); }
+void WriteText(const fs::path& path, const std::string& text) {
+    WriteFile(path, Data(text.begin(), text.end()));
+}
 Data ReadFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     return Data(std::istreambuf_iterator<char>(in), {});
@@ -47,8 +50,9 @@ Data ReadFile(const fs::path& path) {
 std::uint64_t LastWriteFileTime(const fs::path& path) {
     struct stat st {};
     stat(path.c_str(), &st);
-    return static_cast<std::uint64_t>((std::int64_t{st.st_mtim.tv_sec} * 10'000'000 + st.st_mtim.tv_nsec / 100) +
-                                      kUnixEpochFileTime);
+    return static_cast<std::uint64_t>(
+        (std::int64_t{st.st_mtim.tv_sec} * 10'000'000 + st.st_mtim.tv_nsec / 100) +
+        kUnixEpochFileTime);
 }
 
 class SwkpackTest : public testing::Test {
@@ -93,7 +97,8 @@ TEST_F(SwkpackTest, PackListVerifyExtractRoundTripWithTimes) {
     EXPECT_EQ(verify.status, 0) << verify.output;
     EXPECT_NE(verify.output.find("3 entries"), std::string::npos) << verify.output;
 
-    ASSERT_EQ(Swkpack("extract " + P("c.bin") + " " + P("named") + " " + P("manifest.txt")).status, 0);
+    ASSERT_EQ(Swkpack("extract " + P("c.bin") + " " + P("named") + " " + P("manifest.txt")).status,
+              0);
     ASSERT_EQ(Swkpack("extract " + P("c.bin") + " " + P("numbered")).status, 0);
     for (std::size_t k = 0; k < files_.size(); ++k) {
         const std::string date = files_[k].time.substr(0, 10), time = files_[k].time.substr(11);
@@ -136,7 +141,8 @@ TEST_F(SwkpackTest, RefusesBadManifestsNamingTheLine) {
         {"in/tiny 2014-01-01 00:00:00", "line 3: "},  // empty files expand to nothing: refused
     };
     for (const Case& c : cases) {
-        WriteText(dir_ / "bad.txt", std::string("# header\nin/limit 2014-01-01 00:00:00\n") + c.line + "\n");
+        WriteText(dir_ / "bad.txt",
+                  std::string("# header\nin/limit 2014-01-01 00:00:00\n") + c.line + "\n");
         const ToolRun run = Swkpack("pack " + P("bad.txt") + " " + P("out.bin"));
         EXPECT_EQ(run.status, 1) << c.line;
         EXPECT_NE(run.output.find(c.message), std::string::npos) << c.line << " -> " << run.output;
@@ -150,11 +156,12 @@ TEST_F(SwkpackTest, DamagedContainersAreReportedNotCrashedOn) {
     ASSERT_EQ(Swkpack("pack " + P("manifest.txt") + " " + P("c.bin")).status, 0);
     const Data good = ReadFile(dir_ / "c.bin");
     std::vector<Data> damaged;
-    for (std::size_t cut : {std::size_t{0}, std::size_t{5}, std::size_t{12}, std::size_t{20}, good.size() / 2,
-                            good.size() - 5, good.size() - 1}) {
+    for (std::size_t cut : {std::size_t{0}, std::size_t{5}, std::size_t{12}, std::size_t{20},
+                            good.size() / 2, good.size() - 5, good.size() - 1}) {
         damaged.emplace_back(good.begin(), good.begin() + cut);
     }
-    for (std::size_t at : {std::size_t{8}, std::size_t{11}, std::size_t{12}, std::size_t{16}, std::size_t{20}}) {
+    for (std::size_t at :
+         {std::size_t{8}, std::size_t{11}, std::size_t{12}, std::size_t{16}, std::size_t{20}}) {
         Data flipped = good;
         flipped[at] ^= 0xFF;
         damaged.push_back(flipped);
@@ -169,7 +176,8 @@ TEST_F(SwkpackTest, DamagedContainersAreReportedNotCrashedOn) {
             const std::string extra = command == "extract" ? " " + P("x") : "";
             const ToolRun run = Swkpack(command + " " + P("d.bin") + extra);
             EXPECT_EQ(run.status, 1) << command << " on damage " << k << ": " << run.output;
-            EXPECT_NE(run.output.find("swkpack: "), std::string::npos) << command << " on damage " << k;
+            EXPECT_NE(run.output.find("swkpack: "), std::string::npos)
+                << command << " on damage " << k;
         }
     }
 }

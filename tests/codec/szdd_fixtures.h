@@ -15,14 +15,16 @@ namespace swk::codec_test {
 
 // Decodes the way the format describes it, one byte at a time through a
 // 4096-byte ring of spaces. Same contract as szdd::Expand.
-inline std::int64_t ReferenceExpand(std::span<const std::uint8_t> file, std::span<std::uint8_t> out) {
+inline std::int64_t ReferenceExpand(std::span<const std::uint8_t> file,
+                                    std::span<std::uint8_t> out) {
     if (file.size() < 14) return -1;
     const std::uint8_t signature[8] = {'S', 'Z', 'D', 'D', 0x88, 0xF0, 0x27, 0x33};
     for (int k = 0; k < 8; ++k) {
         if (file[k] != signature[k]) return -1;
     }
     if (file[8] != 'A') return -1;
-    const std::uint32_t length = file[10] | file[11] << 8 | file[12] << 16 | std::uint32_t{file[13]} << 24;
+    const std::uint32_t length =
+        file[10] | file[11] << 8 | file[12] << 16 | std::uint32_t{file[13]} << 24;
     const std::size_t target = std::min<std::size_t>(length, out.size());
     std::uint8_t window[4096];
     std::fill(std::begin(window), std::end(window), ' ');
@@ -46,7 +48,8 @@ inline std::int64_t ReferenceExpand(std::span<const std::uint8_t> file, std::spa
                 const std::size_t position = file[in] | (file[in + 1] & 0xF0) << 4;
                 const std::size_t count = (file[in + 1] & 0x0F) + 3;
                 in += 2;
-                for (std::size_t k = 0; k < count && produced < target; ++k) put(window[(position + k) % 4096]);
+                for (std::size_t k = 0; k < count && produced < target; ++k)
+                    put(window[(position + k) % 4096]);
             }
         }
     }
@@ -86,12 +89,15 @@ public:
     }
     std::size_t decoded() const { return decoded_; }
 
-    std::vector<std::uint8_t> Finish() const { return Finish(static_cast<std::uint32_t>(decoded_)); }
+    std::vector<std::uint8_t> Finish() const {
+        return Finish(static_cast<std::uint32_t>(decoded_));
+    }
     std::vector<std::uint8_t> Finish(std::uint32_t headerLength, std::uint8_t mode = 'A') const {
         std::vector<std::uint8_t> file(szdd::kSignature.begin(), szdd::kSignature.end());
         file.push_back(mode);
         file.push_back(0);
-        for (int shift = 0; shift < 32; shift += 8) file.push_back(static_cast<std::uint8_t>(headerLength >> shift));
+        for (int shift = 0; shift < 32; shift += 8)
+            file.push_back(static_cast<std::uint8_t>(headerLength >> shift));
         file.insert(file.end(), data_.begin(), data_.end());
         return file;
     }
@@ -125,7 +131,9 @@ inline std::vector<std::size_t> BruteLongest(std::span<const std::uint8_t> d) {
         const std::size_t limit = std::min<std::size_t>(18, d.size() - i);
         for (std::ptrdiff_t dist = 1; dist <= 4096; ++dist) {
             std::size_t len = 0;
-            while (len < limit && TextAt(d, static_cast<std::ptrdiff_t>(i + len) - dist) == d[i + len]) ++len;
+            while (len < limit &&
+                   TextAt(d, static_cast<std::ptrdiff_t>(i + len) - dist) == d[i + len])
+                ++len;
             longest[i] = std::max(longest[i], len >= 3 ? len : 0);
             if (longest[i] == limit) break;
         }
@@ -140,11 +148,14 @@ inline std::uint64_t BruteOptimalBits(std::span<const std::uint8_t> d) {
     std::vector<std::uint64_t> best(d.size() + 1, 0);
     for (std::size_t i = d.size(); i-- > 0;) {
         best[i] = 9 + best[i + 1];
-        for (std::size_t len = 3; len <= longest[i]; ++len) best[i] = std::min(best[i], 17 + best[i + len]);
+        for (std::size_t len = 3; len <= longest[i]; ++len)
+            best[i] = std::min(best[i], 17 + best[i + len]);
     }
     return best[0];
 }
 
-inline std::vector<std::uint8_t> Bytes(const std::string& text) { return {text.begin(), text.end()}; }
+inline std::vector<std::uint8_t> Bytes(const std::string& text) {
+    return {text.begin(), text.end()};
+}
 
 }  // namespace swk::codec_test

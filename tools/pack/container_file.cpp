@@ -15,10 +15,13 @@ std::uint32_t ReadU32(const std::uint8_t* p) {
 }
 
 void AppendU32(std::vector<std::uint8_t>& out, std::uint32_t value) {
-    for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<std::uint8_t>(value >> shift));
+    for (int shift = 0; shift < 32; shift += 8)
+        out.push_back(static_cast<std::uint8_t>(value >> shift));
 }
 
-std::string At(std::size_t offset) { return " at offset " + std::to_string(offset); }
+std::string At(std::size_t offset) {
+    return " at offset " + std::to_string(offset);
+}
 
 }  // namespace
 
@@ -48,10 +51,12 @@ ContainerView ReadContainer(std::span<const std::uint8_t> container) {
         const std::string entryName = "entry " + std::to_string(view.entries.size() + 1);
         if (left == kEndMarkerSize && ReadU32(container.data() + offset) == 0) return view;
         if (left < kEntryHeadSize) {
-            view.error = left == 0 ? "the end marker is missing" + At(offset)
-                                   : "truncated: " + std::to_string(left) +
-                                         " bytes where an entry head (12) or the end marker (4) was expected" +
-                                         At(offset);
+            view.error =
+                left == 0
+                    ? "the end marker is missing" + At(offset)
+                    : "truncated: " + std::to_string(left) +
+                          " bytes where an entry head (12) or the end marker (4) was expected" +
+                          At(offset);
             return view;
         }
         const std::uint8_t* head = container.data() + offset;
@@ -68,13 +73,15 @@ ContainerView ReadContainer(std::span<const std::uint8_t> container) {
                          " bytes left)" + At(offset);
             return view;
         }
-        view.entries.push_back({offset, fileTime, container.subspan(offset + kEntryHeadSize, streamLength)});
+        view.entries.push_back(
+            {offset, fileTime, container.subspan(offset + kEntryHeadSize, streamLength)});
         offset += kEntryHeadSize + streamLength;
     }
 }
 
 std::vector<std::uint8_t> RebuildSzddFile(std::span<const std::uint8_t> stream) {
-    std::vector<std::uint8_t> file(szdd::kSignature.begin(), szdd::kSignature.begin() + kDroppedSignature);
+    std::vector<std::uint8_t> file(szdd::kSignature.begin(),
+                                   szdd::kSignature.begin() + kDroppedSignature);
     file.insert(file.end(), stream.begin(), stream.end());
     return file;
 }
@@ -96,8 +103,8 @@ Expanded ExpandSzddFile(std::span<const std::uint8_t> file, std::uint64_t maxLen
     }
     const std::uint64_t length = header->expandedLength;
     if (length > maxLength) {
-        result.error = "header gives " + std::to_string(length) + " bytes, more than the limit of " +
-                       std::to_string(maxLength);
+        result.error = "header gives " + std::to_string(length) +
+                       " bytes, more than the limit of " + std::to_string(maxLength);
         return result;
     }
     const std::uint64_t possible = MaxExpandedLength(file.size() - szdd::kHeaderSize);
@@ -111,7 +118,8 @@ Expanded ExpandSzddFile(std::span<const std::uint8_t> file, std::uint64_t maxLen
     const std::int64_t got = szdd::Expand(file, result.bytes);
     if (got < 0) {
         result.bytes.clear();
-        result.error = "truncated: the data ends before the header's " + std::to_string(length) + " bytes";
+        result.error =
+            "truncated: the data ends before the header's " + std::to_string(length) + " bytes";
     }
     return result;
 }

@@ -47,7 +47,9 @@ std::optional<unsigned> Digits(std::string_view text, std::size_t at, std::size_
     return value;
 }
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r';
+}
 
 std::string_view Trim(std::string_view s) {
     while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
@@ -76,7 +78,8 @@ std::optional<std::uint64_t> ParseFileTime(std::string_view date, std::string_vi
     }
     if (time.size() < 8 || time[2] != ':' || time[5] != ':') return std::nullopt;
     const auto hour = Digits(time, 0, 2), minute = Digits(time, 3, 2), second = Digits(time, 6, 2);
-    if (!hour || !minute || !second || *hour > 23 || *minute > 59 || *second > 59) return std::nullopt;
+    if (!hour || !minute || !second || *hour > 23 || *minute > 59 || *second > 59)
+        return std::nullopt;
     std::int64_t ticks = 0;
     if (time.size() > 8) {
         const std::size_t digits = time.size() - 9;
@@ -86,8 +89,8 @@ std::optional<std::uint64_t> ParseFileTime(std::string_view date, std::string_vi
         ticks = *fraction;
         for (std::size_t k = digits; k < 7; ++k) ticks *= 10;
     }
-    const std::int64_t seconds = DaysFromCivil(*year, *month, *day) * kSecondsPerDay +
-                                 *hour * 3600 + *minute * 60 + *second;
+    const std::int64_t seconds =
+        DaysFromCivil(*year, *month, *day) * kSecondsPerDay + *hour * 3600 + *minute * 60 + *second;
     return static_cast<std::uint64_t>(seconds * kTicksPerSecond + ticks + kUnixEpochFileTime);
 }
 
@@ -111,8 +114,8 @@ std::string FormatFileTime(std::uint64_t fileTime) {
     char text[64];
     std::snprintf(text, sizeof text, "%04lld-%02u-%02u %02lld:%02lld:%02lld.%07lld",
                   static_cast<long long>(y), m, d, static_cast<long long>(secondOfDay / 3600),
-                  static_cast<long long>(secondOfDay / 60 % 60), static_cast<long long>(secondOfDay % 60),
-                  static_cast<long long>(ticks));
+                  static_cast<long long>(secondOfDay / 60 % 60),
+                  static_cast<long long>(secondOfDay % 60), static_cast<long long>(ticks));
     return text;
 }
 

@@ -58,7 +58,9 @@ int Fail(const std::string& message) {
     return kExitFailed;
 }
 
-bool ShowProgress() { return isatty(STDOUT_FILENO) != 0; }
+bool ShowProgress() {
+    return isatty(STDOUT_FILENO) != 0;
+}
 
 // The whole file, or nothing with `error` set; refuses files over `maxBytes`.
 std::optional<std::vector<std::uint8_t>> ReadWholeFile(const fs::path& path, std::uint64_t maxBytes,
@@ -89,7 +91,8 @@ std::optional<std::vector<std::uint8_t>> ReadWholeFile(const fs::path& path, std
 
 bool WriteWholeFile(const fs::path& path, std::span<const std::uint8_t> bytes, std::string& error) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
     out.close();
     if (!out) error = path.string() + ": cannot be written";
     return static_cast<bool>(out);
@@ -103,7 +106,8 @@ bool SetLastWriteTime(const fs::path& path, std::uint64_t fileTime, std::string&
         ticks += 10'000'000;
         seconds -= 1;
     }
-    const timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(seconds), static_cast<long>(ticks * 100)}};
+    const timespec times[2] = {{0, UTIME_OMIT},
+                               {static_cast<time_t>(seconds), static_cast<long>(ticks * 100)}};
     if (utimensat(AT_FDCWD, path.c_str(), times, 0) != 0) {
         error = path.string() + ": cannot set its time";
         return false;
@@ -114,8 +118,9 @@ bool SetLastWriteTime(const fs::path& path, std::uint64_t fileTime, std::string&
 std::optional<Manifest> LoadManifest(const fs::path& path, std::string& error) {
     const auto text = ReadWholeFile(path, 1 << 20, error);
     if (!text) return std::nullopt;
-    Manifest manifest = ParseManifest(std::string_view(reinterpret_cast<const char*>(text->data()), text->size()),
-                                      path.parent_path());
+    Manifest manifest =
+        ParseManifest(std::string_view(reinterpret_cast<const char*>(text->data()), text->size()),
+                      path.parent_path());
     if (!manifest.error.empty()) {
         error = path.string() + ": " + manifest.error;
         return std::nullopt;
@@ -138,20 +143,23 @@ int Pack(const fs::path& manifestPath, const fs::path& outPath) {
     std::vector<PackedEntry> entries;
     for (const ManifestEntry& item : manifest->entries) {
         const auto content = ReadWholeFile(item.path, kMaxFileLength, error);
-        const std::string where = manifestPath.string() + ": line " + std::to_string(item.line) + ": ";
+        const std::string where =
+            manifestPath.string() + ": line " + std::to_string(item.line) + ": ";
         if (!content) return Fail(where + error);
         // The setup takes an entry that expands to nothing for a failed one.
-        if (content->empty()) return Fail(where + item.path.string() + ": empty; the setup cannot install an empty file");
+        if (content->empty())
+            return Fail(where + item.path.string() +
+                        ": empty; the setup cannot install an empty file");
         entries.push_back({item.fileTime, MakeStream(*content)});
         if (ShowProgress()) {
-            std::printf("%2zu  %s  %10zu -> %10zu  %s\n", entries.size(), FormatFileTime(item.fileTime).c_str(),
-                        content->size(), entries.back().stream.size(), item.path.string().c_str());
+            std::printf("%2zu  %s  %10zu -> %10zu  %s\n", entries.size(),
+                        FormatFileTime(item.fileTime).c_str(), content->size(),
+                        entries.back().stream.size(), item.path.string().c_str());
         }
     }
     if (!WriteWholeFile(outPath, WriteContainer(entries), error)) return Fail(error);
     return kExitOk;
 }
-
 
 std::string EntryName(std::size_t number, const EntryView& entry) {
     return "entry " + std::to_string(number) + " (offset " + std::to_string(entry.offset) + ")";
@@ -173,7 +181,8 @@ int List(const fs::path& path) {
         const Expanded expanded = ExpandSzddFile(file, kMaxFileLength);
         const std::string time = FormatFileTime(entry.fileTime);
         if (!expanded.error.empty()) {
-            std::printf("%2zu  %s  %12zu  %14s\n", k + 1, time.c_str(), entry.stream.size(), "(damaged)");
+            std::printf("%2zu  %s  %12zu  %14s\n", k + 1, time.c_str(), entry.stream.size(),
+                        "(damaged)");
             if (damage.empty()) damage = EntryName(k + 1, entry) + ": " + expanded.error;
             continue;
         }
@@ -182,7 +191,8 @@ int List(const fs::path& path) {
                     header->expandedLength, ratio);
     }
     if (!view->error.empty()) return Fail(path.string() + ": " + view->error);
-    std::printf("end marker at offset %zu, container %zu bytes\n", bytes.size() - kEndMarkerSize, bytes.size());
+    std::printf("end marker at offset %zu, container %zu bytes\n", bytes.size() - kEndMarkerSize,
+                bytes.size());
     if (!damage.empty()) return Fail(path.string() + ": " + damage);
     return kExitOk;
 }
@@ -197,7 +207,8 @@ int ForEachExpandedEntry(const fs::path& path, Use use) {
     for (std::size_t k = 0; k < view->entries.size(); ++k) {
         const EntryView& entry = view->entries[k];
         const Expanded expanded = ExpandSzddFile(RebuildSzddFile(entry.stream), kMaxFileLength);
-        if (!expanded.error.empty()) return Fail(path.string() + ": " + EntryName(k + 1, entry) + ": " + expanded.error);
+        if (!expanded.error.empty())
+            return Fail(path.string() + ": " + EntryName(k + 1, entry) + ": " + expanded.error);
         if (!use(k, entry, expanded.bytes, error)) return Fail(error);
     }
     if (!view->error.empty()) return Fail(path.string() + ": " + view->error);
@@ -208,18 +219,22 @@ int Verify(const fs::path& path) {
     std::uint64_t total = 0;
     std::size_t count = 0;
     const int status = ForEachExpandedEntry(path, [&](std::size_t k, const EntryView& entry,
-                                                      const std::vector<std::uint8_t>& content, std::string&) {
+                                                      const std::vector<std::uint8_t>& content,
+                                                      std::string&) {
         total += content.size();
         ++count;
-        if (ShowProgress()) std::printf("%2zu  ok  %10zu -> %10zu\n", k + 1, entry.stream.size(), content.size());
+        if (ShowProgress())
+            std::printf("%2zu  ok  %10zu -> %10zu\n", k + 1, entry.stream.size(), content.size());
         return true;
     });
-    if (status == kExitOk) std::printf("%s: %zu entries, %llu bytes expanded, all match their headers\n",
-                                       path.string().c_str(), count, static_cast<unsigned long long>(total));
+    if (status == kExitOk)
+        std::printf("%s: %zu entries, %llu bytes expanded, all match their headers\n",
+                    path.string().c_str(), count, static_cast<unsigned long long>(total));
     return status;
 }
 
-int Extract(const fs::path& path, const fs::path& dir, const std::optional<fs::path>& manifestPath) {
+int Extract(const fs::path& path, const fs::path& dir,
+            const std::optional<fs::path>& manifestPath) {
     std::string error;
     std::optional<Manifest> manifest;
     if (manifestPath) {
@@ -229,25 +244,29 @@ int Extract(const fs::path& path, const fs::path& dir, const std::optional<fs::p
     std::error_code ec;
     fs::create_directories(dir, ec);
     if (!fs::is_directory(dir)) return Fail(dir.string() + ": not a folder");
-    return ForEachExpandedEntry(path, [&](std::size_t k, const EntryView& entry,
-                                          const std::vector<std::uint8_t>& content, std::string& failure) {
-        char number[16];
-        std::snprintf(number, sizeof number, "%02zu", k + 1);
-        fs::path name = number;
-        if (manifest) {
-            if (k >= manifest->entries.size()) {
-                failure = "the manifest names fewer files than the container holds";
+    return ForEachExpandedEntry(
+        path, [&](std::size_t k, const EntryView& entry, const std::vector<std::uint8_t>& content,
+                  std::string& failure) {
+            char number[16];
+            std::snprintf(number, sizeof number, "%02zu", k + 1);
+            fs::path name = number;
+            if (manifest) {
+                if (k >= manifest->entries.size()) {
+                    failure = "the manifest names fewer files than the container holds";
+                    return false;
+                }
+                name = manifest->entries[k].path.filename();
+            }
+            const fs::path target = dir / name;
+            if (!WriteWholeFile(target, content, failure) ||
+                !SetLastWriteTime(target, entry.fileTime, failure)) {
                 return false;
             }
-            name = manifest->entries[k].path.filename();
-        }
-        const fs::path target = dir / name;
-        if (!WriteWholeFile(target, content, failure) || !SetLastWriteTime(target, entry.fileTime, failure)) {
-            return false;
-        }
-        if (ShowProgress()) std::printf("%2zu  %s  %s\n", k + 1, FormatFileTime(entry.fileTime).c_str(), target.c_str());
-        return true;
-    });
+            if (ShowProgress())
+                std::printf("%2zu  %s  %s\n", k + 1, FormatFileTime(entry.fileTime).c_str(),
+                            target.c_str());
+            return true;
+        });
 }
 
 int CompressFile(const fs::path& in, const fs::path& out) {
@@ -285,7 +304,8 @@ int main(int argc, char** argv) {
     if (command == "list" && operands == 1) return List(args[1]);
     if (command == "verify" && operands == 1) return Verify(args[1]);
     if (command == "extract" && (operands == 2 || operands == 3)) {
-        return Extract(args[1], args[2], operands == 3 ? std::optional<fs::path>(args[3]) : std::nullopt);
+        return Extract(args[1], args[2],
+                       operands == 3 ? std::optional<fs::path>(args[3]) : std::nullopt);
     }
     if (command == "compress" && operands == 2) return CompressFile(args[1], args[2]);
     if (command == "expand" && operands == 2) return ExpandFile(args[1], args[2]);

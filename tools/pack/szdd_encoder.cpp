@@ -25,7 +25,8 @@ namespace {
 
 constexpr std::size_t kVirtualSpaces = kMaxMatch;
 constexpr std::size_t kHashBits = 16;
-constexpr std::size_t kSlots = 2 * kWindowSize;  // distinct slots for a position and its farthest source
+constexpr std::size_t kSlots =
+    2 * kWindowSize;  // distinct slots for a position and its farthest source
 constexpr std::uint32_t kNone = std::numeric_limits<std::uint32_t>::max();
 
 std::uint32_t HashOf(const std::uint8_t* p) {
@@ -36,8 +37,10 @@ std::uint32_t HashOf(const std::uint8_t* p) {
 class MatchFinder {
 public:
     explicit MatchFinder(std::span<const std::uint8_t> data)
-        : data_(data), length_(kVirtualSpaces + data.size()),
-          root_(std::size_t{1} << kHashBits, kNone), children_(2 * kSlots, kNone) {
+        : data_(data),
+          length_(kVirtualSpaces + data.size()),
+          root_(std::size_t{1} << kHashBits, kNone),
+          children_(2 * kSlots, kNone) {
         head_.fill(kWindowFill);
         std::copy_n(data.begin(), std::min(data.size(), kMaxMatch), head_.begin() + kVirtualSpaces);
         for (std::size_t j = 0; j < kVirtualSpaces; ++j) FindAndInsertAt(j);
@@ -101,10 +104,10 @@ private:
     }
 
     std::span<const std::uint8_t> data_;
-    std::size_t length_;                                       // virtual spaces and data
+    std::size_t length_;                                         // virtual spaces and data
     std::array<std::uint8_t, kVirtualSpaces + kMaxMatch> head_;  // virtual spaces, data's start
-    std::vector<std::uint32_t> root_;        // newest position per hash
-    std::vector<std::uint32_t> children_;    // two links per window slot
+    std::vector<std::uint32_t> root_;                            // newest position per hash
+    std::vector<std::uint32_t> children_;                        // two links per window slot
 };
 
 }  // namespace
@@ -121,12 +124,14 @@ Parse::Parse(std::size_t positions) : references_(positions), literals_(position
 ParseItem Parse::at(std::size_t position) const {
     if (IsLiteral(position)) return {};
     const std::uint16_t code = references_[position];
-    return {static_cast<std::uint16_t>((code >> 4) + 1), static_cast<std::uint8_t>((code & 0xF) + kMinMatch)};
+    return {static_cast<std::uint16_t>((code >> 4) + 1),
+            static_cast<std::uint8_t>((code & 0xF) + kMinMatch)};
 }
 
 void Parse::SetLiteral(std::size_t position, bool literal) {
     const std::uint64_t bit = std::uint64_t{1} << (position % 64);
-    literals_[position / 64] = literal ? literals_[position / 64] | bit : literals_[position / 64] & ~bit;
+    literals_[position / 64] =
+        literal ? literals_[position / 64] | bit : literals_[position / 64] & ~bit;
 }
 
 // A forward pass over the positions: the cheapest way to reach each position is
@@ -154,7 +159,8 @@ Parse OptimalParse(std::span<const std::uint8_t> data) {
         const std::uint64_t viaReference = here + kReferenceBits;
         for (std::size_t length = match.length; length >= kMinMatch; --length) {
             std::uint64_t& slot = cost[(i + length) % kRing];
-            const std::uint16_t code = Parse::Code({match.distance, static_cast<std::uint8_t>(length)});
+            const std::uint16_t code =
+                Parse::Code({match.distance, static_cast<std::uint8_t>(length)});
             const bool better = viaReference < slot;
             slot = better ? viaReference : slot;
             arrival[i + length] = better ? code : arrival[i + length];
@@ -188,7 +194,8 @@ std::uint64_t ParseBits(const Parse& parse) {
     return bits;
 }
 
-void AppendEncodedParse(std::span<const std::uint8_t> data, const Parse& parse, std::vector<std::uint8_t>& out) {
+void AppendEncodedParse(std::span<const std::uint8_t> data, const Parse& parse,
+                        std::vector<std::uint8_t>& out) {
     std::size_t flagAt = 0;
     std::size_t item = 0;
     for (std::size_t position = 0; position < data.size(); ++item) {
@@ -220,7 +227,8 @@ std::vector<std::uint8_t> Compress(std::span<const std::uint8_t> data) {
     const auto length = static_cast<std::uint32_t>(data.size());
     file.push_back(kModeA);
     file.push_back(0);  // no file-name character was replaced
-    for (int shift = 0; shift < 32; shift += 8) file.push_back(static_cast<std::uint8_t>(length >> shift));
+    for (int shift = 0; shift < 32; shift += 8)
+        file.push_back(static_cast<std::uint8_t>(length >> shift));
     AppendEncodedParse(data, parse, file);
     return file;
 }

@@ -6,7 +6,8 @@
 // parse with the fewest bits is also the smallest file. The reference's cost
 // does not depend on its distance, so what matters at each input position is
 // the longest match reachable in the window; every shorter length (down to 3)
-// is a match too. A backward pass over the positions picks the exact optimum.
+// is a match too. A pass over all positions, keeping the cheapest way to reach
+// each, finds the exact optimum.
 //
 // The window is modelled as the decoder holds it: 4096 positions of spaces at
 // the start, the first output byte at position 4080, references at distances
@@ -14,7 +15,8 @@
 //
 // Ties between parses of equal cost are broken the same way every time: the
 // first way found to reach a position stays unless a later one is strictly
-// cheaper, and ways are tried from the longest reference down to the literal.
+// cheaper; ways are offered from the farthest start and, from one start, from
+// the longest reference down, the literal last.
 #pragma once
 
 #include <cstddef>
@@ -56,7 +58,9 @@ public:
     ParseItem at(std::size_t position) const;
     void SetReference(std::size_t position, ParseItem item) { references_[position] = Code(item); }
     void SetLiteral(std::size_t position, bool literal);
-    bool IsLiteral(std::size_t position) const { return literals_[position / 64] >> (position % 64) & 1; }
+    bool IsLiteral(std::size_t position) const {
+        return literals_[position / 64] >> (position % 64) & 1;
+    }
     static std::uint16_t Code(ParseItem item) {
         return static_cast<std::uint16_t>((item.distance - 1) << 4 | (item.length - 3));
     }
@@ -75,7 +79,8 @@ Parse OptimalParse(std::span<const std::uint8_t> data);
 std::uint64_t ParseBits(const Parse& parse);
 
 // Appends the LZSS data (no header) for a parse of `data` to `out`.
-void AppendEncodedParse(std::span<const std::uint8_t> data, const Parse& parse, std::vector<std::uint8_t>& out);
+void AppendEncodedParse(std::span<const std::uint8_t> data, const Parse& parse,
+                        std::vector<std::uint8_t>& out);
 
 // A complete SZDD file: header with 0 in the file-name byte and the true
 // length, then the optimal data. Inputs longer than kMaxEncodeLength are
