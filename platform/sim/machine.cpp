@@ -80,12 +80,15 @@ std::string FormatFileTime(std::uint64_t ticks) {
 
 // ---- Free helpers ----------------------------------------------------------------
 
-std::string PathKey(const WindowsPath& path) { return FoldCase(path.Text()); }
+std::string PathKey(const WindowsPath& path) {
+    return FoldCase(path.Text());
+}
 
 std::uint64_t ToFileTime(const fs::path& host) {
     struct stat st {};
     if (::stat(host.c_str(), &st) != 0) return 0;
-    std::int64_t ns = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    std::int64_t ns =
+        static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
     std::int64_t units = ns >= 0 ? ns / 100 : -((-ns + 99) / 100);
     return static_cast<std::uint64_t>(units + kUnixEpochTicks);
 }
@@ -113,7 +116,9 @@ std::string WideToUtf8(const WCHAR* text) {
     return EncodeUtf8(std::u16string_view(text, n));
 }
 
-std::u16string Utf8ToWide(std::string_view text) { return DecodeUtf8(text); }
+std::u16string Utf8ToWide(std::string_view text) {
+    return DecodeUtf8(text);
+}
 
 // ---- Faults ----------------------------------------------------------------------
 
@@ -127,7 +132,9 @@ void Faults::Clear() {
     fired_ = 0;
 }
 
-int Faults::FiredCount() const { return fired_; }
+int Faults::FiredCount() const {
+    return fired_;
+}
 
 std::optional<std::uint32_t> Faults::Check(Op op) {
     int call = ++calls_[op];
@@ -212,7 +219,8 @@ bool SimulatedMachine::State::IsLockedImage(const std::string& key) const {
     return std::ranges::any_of(modules, [&](const auto& m) { return m.second.key == key; });
 }
 
-DWORD SimulatedMachine::State::SharingConflict(const std::string& key, DWORD access, DWORD share) const {
+DWORD SimulatedMachine::State::SharingConflict(const std::string& key, DWORD access,
+                                               DWORD share) const {
     constexpr DWORD kDeleteAccess = 0x00010000;
     auto conflicts = [&](DWORD otherAccess, DWORD otherShare) {
         return ((access & GENERIC_READ) && !(otherShare & FILE_SHARE_READ)) ||
@@ -226,7 +234,8 @@ DWORD SimulatedMachine::State::SharingConflict(const std::string& key, DWORD acc
             conflicts(object.file.access, object.file.share))
             return ERROR_SHARING_VIOLATION;
     for (const auto& [value, lz] : lzFiles)
-        if (lz.key == key && conflicts(GENERIC_READ, FILE_SHARE_READ)) return ERROR_SHARING_VIOLATION;
+        if (lz.key == key && conflicts(GENERIC_READ, FILE_SHARE_READ))
+            return ERROR_SHARING_VIOLATION;
     return 0;
 }
 
@@ -284,8 +293,8 @@ DWORD SimulatedMachine::State::WriteWholeFile(std::string_view windowsPath,
     std::uint64_t& written = bytesWritten[target.path.drive];
     std::size_t allowed = bytes.size();
     if (drive->fillsAfterBytes)
-        allowed = static_cast<std::size_t>(
-            std::min<std::uint64_t>(allowed, *drive->fillsAfterBytes - std::min(written, *drive->fillsAfterBytes)));
+        allowed = static_cast<std::size_t>(std::min<std::uint64_t>(
+            allowed, *drive->fillsAfterBytes - std::min(written, *drive->fillsAfterBytes)));
     std::ofstream out(target.host, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(allowed));
     written += allowed;
@@ -300,8 +309,7 @@ SimulatedMachine::SimulatedMachine() : state_(std::make_unique<State>()) {}
 SimulatedMachine::~SimulatedMachine() {
     for (auto& [value, object] : state_->handles)
         if (object.kind == HandleKind::File && object.file.fd >= 0) ::close(object.file.fd);
-    for (const void* text : state_->systemStrings)
-        delete[] static_cast<const std::uint32_t*>(text);
+    for (const void* text : state_->systemStrings) delete[] static_cast<const std::uint32_t*>(text);
     *state_->liveComObjects = -1;  // links still held by a caller may no longer save
 }
 
@@ -326,17 +334,20 @@ std::unique_ptr<SimulatedMachine> SimulatedMachine::Create(const fs::path& folde
                       CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_LOCAL_APPDATA, CSIDL_COMMON_APPDATA,
                       CSIDL_PROGRAM_FILES})
         machine->PutFolder(SpecialFolderPath(profile, csidl));
-    for (const std::string& folderPath : {user + "\\Downloads", user + "\\AppData\\LocalLow",
-                                          std::string("C:\\Windows\\System32")})
+    for (const std::string& folderPath :
+         {user + "\\Downloads", user + "\\AppData\\LocalLow", std::string("C:\\Windows\\System32")})
         machine->PutFolder(folderPath);
     machine->PutKey("HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes");
     machine->PutKey("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths");
     machine->PutKey("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall");
     machine->PutKey("HKEY_USERS\\.DEFAULT\\Software");
-    machine->PutValue(kShellFolders, "Personal", TextValue(SpecialFolderPath(profile, CSIDL_PERSONAL)));
-    machine->PutValue(kShellFolders, "Local AppData", TextValue(SpecialFolderPath(profile, CSIDL_LOCAL_APPDATA)));
+    machine->PutValue(kShellFolders, "Personal",
+                      TextValue(SpecialFolderPath(profile, CSIDL_PERSONAL)));
+    machine->PutValue(kShellFolders, "Local AppData",
+                      TextValue(SpecialFolderPath(profile, CSIDL_LOCAL_APPDATA)));
     if (profile.lowIntegrityShellFolder)
-        machine->PutValue(kShellFolders, kLowIntegrityValue, TextValue(user + "\\AppData\\LocalLow"));
+        machine->PutValue(kShellFolders, kLowIntegrityValue,
+                          TextValue(user + "\\AppData\\LocalLow"));
     return machine;
 }
 
@@ -346,23 +357,32 @@ std::unique_ptr<SimulatedMachine> SimulatedMachine::Open(const fs::path& folder)
     State& s = *machine->state_;
     s.folder = folder;
     s.profile = ProfileFromIni(ReadText(folder / kProfileFile));
-    for (RegistryRoot root : kAllRoots) s.registry.Import(ReadText(folder / kRegistryFolder / RootFileName(root)));
+    for (RegistryRoot root : kAllRoots)
+        s.registry.Import(ReadText(folder / kRegistryFolder / RootFileName(root)));
     std::istringstream attributes(ReadText(folder / kAttributesFile));
     for (std::string line; std::getline(attributes, line);)
         if (line.starts_with("readonly ")) s.readOnly.insert(FoldCase(line.substr(9)));
-    for (const auto& drive : s.profile.drives) fs::create_directories(folder / std::string(1, drive.letter));
+    for (const auto& drive : s.profile.drives)
+        fs::create_directories(folder / std::string(1, drive.letter));
     return machine;
 }
 
-const fs::path& SimulatedMachine::Folder() const { return state_->folder; }
-MachineProfile& SimulatedMachine::Profile() { return state_->profile; }
-Faults& SimulatedMachine::Fault() { return state_->faults; }
+const fs::path& SimulatedMachine::Folder() const {
+    return state_->folder;
+}
+MachineProfile& SimulatedMachine::Profile() {
+    return state_->profile;
+}
+Faults& SimulatedMachine::Fault() {
+    return state_->faults;
+}
 
 void SimulatedMachine::SaveProfile() {
     WriteAtomically(state_->folder / kProfileFile, ProfileToIni(state_->profile));
 }
 
-void SimulatedMachine::SetOwnModule(std::string windowsPath, std::map<int, std::vector<std::uint8_t>> rcdata,
+void SimulatedMachine::SetOwnModule(std::string windowsPath,
+                                    std::map<int, std::vector<std::uint8_t>> rcdata,
                                     std::map<std::string, std::string> versionStrings) {
     State& s = *state_;
     s.ownModulePath = std::move(windowsPath);
@@ -387,7 +407,8 @@ bool SimulatedMachine::Exists(std::string_view windowsPath) const {
     return !r.error && r.exists;
 }
 
-std::optional<std::vector<std::uint8_t>> SimulatedMachine::ReadFileBytes(std::string_view windowsPath) const {
+std::optional<std::vector<std::uint8_t>> SimulatedMachine::ReadFileBytes(
+    std::string_view windowsPath) const {
     ResolvedPath r = state_->Resolve(windowsPath, false);
     if (r.error || !r.exists || r.isDirectory) return std::nullopt;
     return ReadHostFile(r.host);
@@ -401,7 +422,8 @@ void SimulatedMachine::PutFile(std::string_view windowsPath, std::span<const std
     fs::create_directories(r.host.parent_path(), ec);
     {
         std::ofstream out(r.host, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        out.write(reinterpret_cast<const char*>(bytes.data()),
+                  static_cast<std::streamsize>(bytes.size()));
     }
     if (lastWriteTime) SetHostFileTime(r.host, lastWriteTime);
 }
@@ -430,8 +452,10 @@ std::optional<FileState> SimulatedMachine::Stat(std::string_view windowsPath) co
 
 void SimulatedMachine::SetReadOnly(std::string_view windowsPath, bool readOnly) {
     std::string key = PathKey(ParseWindowsPath(windowsPath));
-    if (readOnly) state_->readOnly.insert(key);
-    else state_->readOnly.erase(key);
+    if (readOnly)
+        state_->readOnly.insert(key);
+    else
+        state_->readOnly.erase(key);
     state_->SaveAttributes();
 }
 
@@ -440,10 +464,12 @@ std::vector<FileState> SimulatedMachine::ListFiles() const {
     for (const auto& drive : state_->profile.drives) {
         fs::path root = state_->folder / std::string(1, drive.letter);
         std::error_code ec;
-        for (fs::recursive_directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) {
+        for (fs::recursive_directory_iterator it(root, ec), end; !ec && it != end;
+             it.increment(ec)) {
             if (!it->is_regular_file()) continue;
             std::string windowsPath = std::string{drive.letter, ':'};
-            for (const auto& part : fs::relative(it->path(), root)) windowsPath += "\\" + part.string();
+            for (const auto& part : fs::relative(it->path(), root))
+                windowsPath += "\\" + part.string();
             if (auto st = Stat(windowsPath)) files.push_back(*st);
         }
     }
@@ -464,7 +490,8 @@ std::optional<RegistryValue> SimulatedMachine::ReadValue(std::string_view keyPat
     return value ? std::optional<RegistryValue>(*value) : std::nullopt;
 }
 
-void SimulatedMachine::PutValue(std::string_view keyPath, std::string_view valueName, const RegistryValue& value) {
+void SimulatedMachine::PutValue(std::string_view keyPath, std::string_view valueName,
+                                const RegistryValue& value) {
     auto address = ParseKeyPath(keyPath);
     if (!address) return;
     RegistryKey* key = state_->registry.Create(*address);
@@ -493,15 +520,24 @@ std::vector<std::string> SimulatedMachine::Journal() const {
     return lines;
 }
 
-void SimulatedMachine::SetSemaphore(bool present) { state_->profile.productSemaphore = present; }
-std::int32_t SimulatedMachine::SemaphoreCount() const { return state_->semaphoreCount; }
+void SimulatedMachine::SetSemaphore(bool present) {
+    state_->profile.productSemaphore = present;
+}
+std::int32_t SimulatedMachine::SemaphoreCount() const {
+    return state_->semaphoreCount;
+}
 
-std::size_t SimulatedMachine::LiveSystemStrings() const { return state_->systemStrings.size(); }
-int SimulatedMachine::LiveComObjects() const { return *state_->liveComObjects; }
+std::size_t SimulatedMachine::LiveSystemStrings() const {
+    return state_->systemStrings.size();
+}
+int SimulatedMachine::LiveComObjects() const {
+    return *state_->liveComObjects;
+}
 
 std::string SimulatedMachine::Describe() const {
     std::ostringstream out;
-    out << "== machine " << state_->folder.string() << "\n== profile.ini\n" << ProfileToIni(state_->profile);
+    out << "== machine " << state_->folder.string() << "\n== profile.ini\n"
+        << ProfileToIni(state_->profile);
     out << "== files\n";
     for (const auto& f : ListFiles())
         out << f.windowsPath << "  " << f.size << " bytes  " << FormatFileTime(f.lastWriteTime)
@@ -511,10 +547,12 @@ std::string SimulatedMachine::Describe() const {
         fs::path root = state_->folder / std::string(1, drive.letter);
         std::error_code ec;
         std::vector<std::string> folders;
-        for (fs::recursive_directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) {
+        for (fs::recursive_directory_iterator it(root, ec), end; !ec && it != end;
+             it.increment(ec)) {
             if (!it->is_directory()) continue;
             std::string windowsPath{drive.letter, ':'};
-            for (const auto& part : fs::relative(it->path(), root)) windowsPath += "\\" + part.string();
+            for (const auto& part : fs::relative(it->path(), root))
+                windowsPath += "\\" + part.string();
             folders.push_back(windowsPath);
         }
         std::ranges::sort(folders);

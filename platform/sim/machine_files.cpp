@@ -37,8 +37,8 @@ std::optional<char> DriveOf(const char* path) {
 
 // ---- Files and folders ---------------------------------------------------------------
 
-HANDLE SimulatedMachine::CreateFileW(const WCHAR* path, DWORD access, DWORD shareMode, void*, DWORD creation,
-                                     DWORD, HANDLE) {
+HANDLE SimulatedMachine::CreateFileW(const WCHAR* path, DWORD access, DWORD shareMode, void*,
+                                     DWORD creation, DWORD, HANDLE) {
     State& s = *state_;
     if (s.Injected(Op::CreateFileW)) return INVALID_HANDLE_VALUE;
     std::string text = WideToUtf8(path);
@@ -65,8 +65,10 @@ HANDLE SimulatedMachine::CreateFileW(const WCHAR* path, DWORD access, DWORD shar
     bool modifies = (access & GENERIC_WRITE) || truncates || !r.exists;
     if (modifies && (s.IsWriteDenied(r.key) || (r.exists && s.readOnly.contains(r.key))))
         return s.Fail(ERROR_ACCESS_DENIED), INVALID_HANDLE_VALUE;
-    if (modifies && r.exists && s.IsLockedImage(r.key)) return s.Fail(ERROR_SHARING_VIOLATION), INVALID_HANDLE_VALUE;
-    if (DWORD conflict = s.SharingConflict(r.key, access | (truncates ? GENERIC_WRITE : 0), shareMode))
+    if (modifies && r.exists && s.IsLockedImage(r.key))
+        return s.Fail(ERROR_SHARING_VIOLATION), INVALID_HANDLE_VALUE;
+    if (DWORD conflict =
+            s.SharingConflict(r.key, access | (truncates ? GENERIC_WRITE : 0), shareMode))
         return s.Fail(conflict), INVALID_HANDLE_VALUE;
 
     int flags = O_RDWR | O_CLOEXEC | (r.exists ? 0 : O_CREAT) | (truncates ? O_TRUNC : 0);
@@ -74,18 +76,23 @@ HANDLE SimulatedMachine::CreateFileW(const WCHAR* path, DWORD access, DWORD shar
     if (fd < 0) return s.Fail(ERROR_ACCESS_DENIED), INVALID_HANDLE_VALUE;
     std::uintptr_t value = s.nextHandle;
     s.nextHandle += 4;
-    s.handles[value] = KernelObject{HandleKind::File, OpenFile{r.key, r.host, r.path.drive, fd, access, shareMode}};
+    s.handles[value] = KernelObject{HandleKind::File,
+                                    OpenFile{r.key, r.host, r.path.drive, fd, access, shareMode}};
     // Opening over an existing file succeeds and says so.
-    s.lastError = r.exists && (creation == CREATE_ALWAYS || creation == OPEN_ALWAYS) ? ERROR_ALREADY_EXISTS : 0;
+    s.lastError = r.exists && (creation == CREATE_ALWAYS || creation == OPEN_ALWAYS)
+                      ? ERROR_ALREADY_EXISTS
+                      : 0;
     return HANDLE{value};
 }
 
-BOOL SimulatedMachine::WriteFile(HANDLE file, const void* buffer, DWORD size, DWORD* written, void*) {
+BOOL SimulatedMachine::WriteFile(HANDLE file, const void* buffer, DWORD size, DWORD* written,
+                                 void*) {
     State& s = *state_;
     if (written) *written = 0;
     if (s.Injected(Op::WriteFile)) return FALSE;
     auto it = s.handles.find(static_cast<std::uintptr_t>(file));
-    if (it == s.handles.end() || it->second.kind != HandleKind::File) return s.Fail(ERROR_INVALID_HANDLE);
+    if (it == s.handles.end() || it->second.kind != HandleKind::File)
+        return s.Fail(ERROR_INVALID_HANDLE);
     OpenFile& f = it->second.file;
     if (!(f.access & GENERIC_WRITE)) return s.Fail(ERROR_ACCESS_DENIED);
     if (!buffer && size) return s.Fail(ERROR_INVALID_PARAMETER);
@@ -93,7 +100,8 @@ BOOL SimulatedMachine::WriteFile(HANDLE file, const void* buffer, DWORD size, DW
     std::uint64_t& used = s.bytesWritten[f.drive];
     std::uint64_t allowed = size;
     if (const DriveProfile* drive = s.Drive(f.drive); drive && drive->fillsAfterBytes)
-        allowed = std::min<std::uint64_t>(size, *drive->fillsAfterBytes - std::min(used, *drive->fillsAfterBytes));
+        allowed = std::min<std::uint64_t>(
+            size, *drive->fillsAfterBytes - std::min(used, *drive->fillsAfterBytes));
     std::uint64_t done = 0;
     const auto* bytes = static_cast<const std::uint8_t*>(buffer);
     while (done < allowed) {
@@ -107,14 +115,18 @@ BOOL SimulatedMachine::WriteFile(HANDLE file, const void* buffer, DWORD size, DW
     return TRUE;
 }
 
-BOOL SimulatedMachine::SetFileTime(HANDLE file, const FILETIME*, const FILETIME*, const FILETIME* lastWrite) {
+BOOL SimulatedMachine::SetFileTime(HANDLE file, const FILETIME*, const FILETIME*,
+                                   const FILETIME* lastWrite) {
     State& s = *state_;
     if (s.Injected(Op::SetFileTime)) return FALSE;
     auto it = s.handles.find(static_cast<std::uintptr_t>(file));
-    if (it == s.handles.end() || it->second.kind != HandleKind::File) return s.Fail(ERROR_INVALID_HANDLE);
+    if (it == s.handles.end() || it->second.kind != HandleKind::File)
+        return s.Fail(ERROR_INVALID_HANDLE);
     if (!(it->second.file.access & GENERIC_WRITE)) return s.Fail(ERROR_ACCESS_DENIED);
     // The host keeps no creation time; the last-access time is not modelled.
-    if (lastWrite && !SetHostFileTime(it->second.file.host, FileTimeValue(*lastWrite)))
+    // A time of 0 leaves the file's time as it is (all ones would stop updates).
+    std::uint64_t ticks = lastWrite ? FileTimeValue(*lastWrite) : 0;
+    if (ticks != 0 && ticks != ~std::uint64_t{0} && !SetHostFileTime(it->second.file.host, ticks))
         return s.Fail(ERROR_INVALID_PARAMETER);
     return TRUE;
 }
@@ -138,14 +150,16 @@ BOOL SimulatedMachine::DeleteFileW(const WCHAR* path) {
     if (r.path.IsRoot() || r.isDirectory || s.IsWriteDenied(r.key) || s.readOnly.contains(r.key) ||
         s.IsLockedImage(r.key))
         return s.Fail(ERROR_ACCESS_DENIED);
-    if (DWORD conflict = s.SharingConflict(r.key, 0x00010000 /* DELETE */, FILE_SHARE_READ | FILE_SHARE_WRITE))
+    if (DWORD conflict =
+            s.SharingConflict(r.key, 0x00010000 /* DELETE */, FILE_SHARE_READ | FILE_SHARE_WRITE))
         return s.Fail(conflict);
     std::error_code ec;
     if (!fs::remove(r.host, ec)) return s.Fail(ERROR_ACCESS_DENIED);
     return TRUE;
 }
 
-BOOL SimulatedMachine::GetFileAttributesExW(const WCHAR* path, int infoLevel, WIN32_FILE_ATTRIBUTE_DATA* info) {
+BOOL SimulatedMachine::GetFileAttributesExW(const WCHAR* path, int infoLevel,
+                                            WIN32_FILE_ATTRIBUTE_DATA* info) {
     State& s = *state_;
     if (s.Injected(Op::GetFileAttributesExW)) return FALSE;
     if (infoLevel != GetFileExInfoStandard || !info) return s.Fail(ERROR_INVALID_PARAMETER);
@@ -156,7 +170,7 @@ BOOL SimulatedMachine::GetFileAttributesExW(const WCHAR* path, int infoLevel, WI
     std::uint64_t size = r.isDirectory ? 0 : fs::file_size(r.host, ec);
     FILETIME time = MakeFileTime(ToFileTime(r.host));
     *info = WIN32_FILE_ATTRIBUTE_DATA{};
-    info->dwFileAttributes = r.isDirectory ? FILE_ATTRIBUTE_DIRECTORY
+    info->dwFileAttributes = r.isDirectory                ? FILE_ATTRIBUTE_DIRECTORY
                              : s.readOnly.contains(r.key) ? FILE_ATTRIBUTE_READONLY
                                                           : FILE_ATTRIBUTE_NORMAL;
     info->ftCreationTime = info->ftLastAccessTime = info->ftLastWriteTime = time;
@@ -180,7 +194,9 @@ BOOL SimulatedMachine::CreateDirectoryW(const WCHAR* path, void*) {
     return TRUE;
 }
 
-DWORD SimulatedMachine::GetLastError() { return state_->lastError; }
+DWORD SimulatedMachine::GetLastError() {
+    return state_->lastError;
+}
 
 // ---- Drives ---------------------------------------------------------------------------
 
@@ -227,7 +243,8 @@ DWORD SimulatedMachine::GetModuleFileNameA(HMODULE module, char* buffer, DWORD s
     std::string path;
     if (module == NO_MODULE) {
         path = OwnModule(s.profile, s.ownModulePath);
-    } else if (auto it = s.modules.find(static_cast<std::uintptr_t>(module)); it != s.modules.end()) {
+    } else if (auto it = s.modules.find(static_cast<std::uintptr_t>(module));
+               it != s.modules.end()) {
         path = it->second.path;
     } else {
         s.Fail(ERROR_MOD_NOT_FOUND);
@@ -253,27 +270,32 @@ DWORD SimulatedMachine::GetModuleFileNameA(HMODULE module, char* buffer, DWORD s
 HRSRC SimulatedMachine::FindResourceA(HMODULE module, const char* name, const char* type) {
     State& s = *state_;
     if (s.Injected(Op::FindResourceA)) return HRSRC{0};
-    if (module != NO_MODULE || !IS_INTRESOURCE(type) || reinterpret_cast<std::uintptr_t>(type) != RT_RCDATA_ID)
+    if (module != NO_MODULE || !IS_INTRESOURCE(type) ||
+        reinterpret_cast<std::uintptr_t>(type) != RT_RCDATA_ID)
         return s.Fail(kErrorResourceTypeNotFound), HRSRC{0};
     auto id = static_cast<int>(reinterpret_cast<std::uintptr_t>(name));
-    if (!IS_INTRESOURCE(name) || !s.rcdata.contains(id)) return s.Fail(kErrorResourceNameNotFound), HRSRC{0};
+    if (!IS_INTRESOURCE(name) || !s.rcdata.contains(id))
+        return s.Fail(kErrorResourceNameNotFound), HRSRC{0};
     return HRSRC{kResourceBase + static_cast<std::uintptr_t>(id)};
 }
 
 DWORD SimulatedMachine::SizeofResource(HMODULE, HRSRC resource) {
-    auto it = state_->rcdata.find(static_cast<int>(static_cast<std::uintptr_t>(resource) - kResourceBase));
+    auto it = state_->rcdata.find(
+        static_cast<int>(static_cast<std::uintptr_t>(resource) - kResourceBase));
     if (it == state_->rcdata.end()) return state_->Fail(ERROR_INVALID_HANDLE), 0;
     return static_cast<DWORD>(it->second->size());
 }
 
 HGLOBAL SimulatedMachine::LoadResource(HMODULE, HRSRC resource) {
-    auto it = state_->rcdata.find(static_cast<int>(static_cast<std::uintptr_t>(resource) - kResourceBase));
+    auto it = state_->rcdata.find(
+        static_cast<int>(static_cast<std::uintptr_t>(resource) - kResourceBase));
     if (it == state_->rcdata.end()) return state_->Fail(ERROR_INVALID_HANDLE), HGLOBAL{0};
     return HGLOBAL{static_cast<std::uintptr_t>(resource)};
 }
 
 const void* SimulatedMachine::LockResource(HGLOBAL loaded) {
-    auto it = state_->rcdata.find(static_cast<int>(static_cast<std::uintptr_t>(loaded) - kResourceBase));
+    auto it =
+        state_->rcdata.find(static_cast<int>(static_cast<std::uintptr_t>(loaded) - kResourceBase));
     if (it == state_->rcdata.end()) return nullptr;
     static const std::uint8_t kEmpty = 0;
     return it->second->empty() ? &kEmpty : it->second->data();
@@ -295,7 +317,8 @@ INT SimulatedMachine::LZOpenFileW(const WCHAR* path, OFSTRUCT* record, WORD) {
     if (!r.exists) return fail(r.MissingError());
     if (r.isDirectory) return fail(ERROR_ACCESS_DENIED);
     // Opened for reading, denying writers; readers may share it.
-    if (DWORD conflict = s.SharingConflict(r.key, GENERIC_READ, FILE_SHARE_READ)) return fail(conflict);
+    if (DWORD conflict = s.SharingConflict(r.key, GENERIC_READ, FILE_SHARE_READ))
+        return fail(conflict);
     INT handle = kLzHandleBase + s.nextLz++;
     s.lzFiles[handle] = LzFile{r.key, ReadHostFile(r.host), 0};
     if (record) {
@@ -323,23 +346,32 @@ INT SimulatedMachine::LZRead(INT lzFile, char* buffer, INT count) {
     std::vector<std::uint8_t> expanded;
     if (compressed) {
         auto header = szdd::ReadHeader(file);
-        if (!header) return file.size() > 8 && file[8] != szdd::kModeA ? LZERROR_UNKNOWNALG : LZERROR_READ;
-        expanded.resize(static_cast<std::size_t>(std::min<std::uint64_t>(wanted, header->expandedLength)));
+        if (!header)
+            return file.size() > 8 && file[8] != szdd::kModeA ? LZERROR_UNKNOWNALG : LZERROR_READ;
+        expanded.resize(
+            static_cast<std::size_t>(std::min<std::uint64_t>(wanted, header->expandedLength)));
         std::int64_t n = szdd::Expand(file, expanded);
-        if (n < 0) return n == static_cast<int>(szdd::ExpandError::BadHeader) ? LZERROR_UNKNOWNALG : LZERROR_READ;
+        if (n < 0)
+            return n == static_cast<int>(szdd::ExpandError::BadHeader) ? LZERROR_UNKNOWNALG
+                                                                       : LZERROR_READ;
         expanded.resize(static_cast<std::size_t>(n));
     } else {
         // A file that is not compressed is read as it is.
-        expanded.assign(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(std::min<std::uint64_t>(wanted, file.size())));
+        expanded.assign(file.begin(),
+                        file.begin() + static_cast<std::ptrdiff_t>(
+                                           std::min<std::uint64_t>(wanted, file.size())));
     }
-    std::size_t from = static_cast<std::size_t>(std::min<std::uint64_t>(f.position, expanded.size()));
+    std::size_t from =
+        static_cast<std::size_t>(std::min<std::uint64_t>(f.position, expanded.size()));
     std::size_t delivered = expanded.size() - from;
     if (delivered > 0) std::memcpy(buffer, expanded.data() + from, delivered);
     f.position += delivered;
     return static_cast<INT>(delivered);
 }
 
-void SimulatedMachine::LZClose(INT lzFile) { state_->lzFiles.erase(lzFile); }
+void SimulatedMachine::LZClose(INT lzFile) {
+    state_->lzFiles.erase(lzFile);
+}
 
 // ---- Version data ------------------------------------------------------------------------------
 
@@ -362,11 +394,13 @@ BOOL SimulatedMachine::GetFileVersionInfoA(const char* path, DWORD, DWORD size, 
     if (!path || PathKey(ParseWindowsPath(path)) != PathKey(ParseWindowsPath(own)))
         return s.Fail(kErrorResourceTypeNotFound);
     if (!data) return s.Fail(ERROR_INVALID_PARAMETER);
-    CopyVersionBuffer(BuildVersionBlock(s.versionStrings), std::span(static_cast<std::uint8_t*>(data), size));
+    CopyVersionBuffer(BuildVersionBlock(s.versionStrings),
+                      std::span(static_cast<std::uint8_t*>(data), size));
     return TRUE;
 }
 
-BOOL SimulatedMachine::VerQueryValueA(const void* block, const char* subBlock, void** value, UINT* length) {
+BOOL SimulatedMachine::VerQueryValueA(const void* block, const char* subBlock, void** value,
+                                      UINT* length) {
     if (!block || !subBlock || !value) return FALSE;
     auto found = QueryVersionValue(const_cast<void*>(block), subBlock);
     if (!found) return FALSE;

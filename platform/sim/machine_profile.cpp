@@ -38,11 +38,16 @@ bool ApplyDrive(std::vector<DriveProfile>& drives, std::string_view value) {
         std::string key = word.substr(0, eq), v = word.substr(eq + 1);
         auto n = ParseInteger(v);
         if (!n || *n < 0) return false;
-        if (key == "type") drive.type = static_cast<unsigned>(*n);
-        else if (key == "medium") drive.mediumPresent = *n != 0;
-        else if (key == "free") drive.freeBytes = static_cast<std::uint64_t>(*n);
-        else if (key == "fillsAfter") drive.fillsAfterBytes = static_cast<std::uint64_t>(*n);
-        else return false;
+        if (key == "type")
+            drive.type = static_cast<unsigned>(*n);
+        else if (key == "medium")
+            drive.mediumPresent = *n != 0;
+        else if (key == "free")
+            drive.freeBytes = static_cast<std::uint64_t>(*n);
+        else if (key == "fillsAfter")
+            drive.fillsAfterBytes = static_cast<std::uint64_t>(*n);
+        else
+            return false;
     }
     std::erase_if(drives, [&](const DriveProfile& d) { return d.letter == drive.letter; });
     drives.push_back(drive);
@@ -84,8 +89,10 @@ bool ApplyProfileSetting(MachineProfile& p, std::string_view keyText, std::strin
         if (!parts) return false;
         auto n = ParseInteger(key == "specialFolder" ? parts->first : parts->second);
         if (!n) return false;
-        if (key == "specialFolder") p.specialFolders[static_cast<int>(*n)] = parts->second;
-        else p.registerServerResults[parts->first] = static_cast<std::int32_t>(*n);
+        if (key == "specialFolder")
+            p.specialFolders[static_cast<int>(*n)] = parts->second;
+        else
+            p.registerServerResults[parts->first] = static_cast<std::int32_t>(*n);
         return true;
     }
     std::set<std::string>* list = key == "specialFolderUnresolvable" ? &p.specialFoldersUnresolvable
@@ -108,7 +115,8 @@ MachineProfile ProfileFromIni(std::string_view text) {
         std::string t = Trim(line);
         if (t.empty() || t[0] == '#' || t[0] == ';') continue;
         std::size_t eq = t.find('=');
-        if (eq != std::string::npos) ApplyProfileSetting(profile, t.substr(0, eq), t.substr(eq + 1));
+        if (eq != std::string::npos)
+            ApplyProfileSetting(profile, t.substr(0, eq), t.substr(eq + 1));
     }
     if (profile.drives.empty()) profile.drives.push_back(DriveProfile{});
     return profile;
@@ -137,7 +145,8 @@ std::string ProfileToIni(const MachineProfile& p) {
     }
     for (const auto& [name, hr] : p.registerServerResults)
         out << "registerServerResult = " << name << " " << hr << "\n";
-    for (const auto& [csidl, path] : p.specialFolders) out << "specialFolder = " << csidl << " " << path << "\n";
+    for (const auto& [csidl, path] : p.specialFolders)
+        out << "specialFolder = " << csidl << " " << path << "\n";
     auto list = [&](const char* key, const std::set<std::string>& items) {
         for (const auto& item : items) out << key << " = " << item << "\n";
     };
@@ -154,15 +163,23 @@ std::string SpecialFolderPath(const MachineProfile& p, int csidl) {
     const std::string user = "C:\\Users\\" + p.userName;
     const std::string programs = "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs";
     switch (csidl) {
-        case CSIDL_PERSONAL: return user + "\\Documents";
-        case CSIDL_COMMON_PROGRAMS: return programs;
-        case CSIDL_COMMON_STARTUP: return programs + "\\Startup";
-        case CSIDL_COMMON_DESKTOPDIRECTORY: return "C:\\Users\\Public\\Desktop";
-        case CSIDL_LOCAL_APPDATA: return user + "\\AppData\\Local";
-        case CSIDL_COMMON_APPDATA: return "C:\\ProgramData";
+        case CSIDL_PERSONAL:
+            return user + "\\Documents";
+        case CSIDL_COMMON_PROGRAMS:
+            return programs;
+        case CSIDL_COMMON_STARTUP:
+            return programs + "\\Startup";
+        case CSIDL_COMMON_DESKTOPDIRECTORY:
+            return "C:\\Users\\Public\\Desktop";
+        case CSIDL_LOCAL_APPDATA:
+            return user + "\\AppData\\Local";
+        case CSIDL_COMMON_APPDATA:
+            return "C:\\ProgramData";
         // A 32-bit program on 64-bit Windows is given the 32-bit program folder.
-        case CSIDL_PROGRAM_FILES: return p.wow64 ? "C:\\Program Files (x86)" : "C:\\Program Files";
-        default: return {};
+        case CSIDL_PROGRAM_FILES:
+            return p.wow64 ? "C:\\Program Files (x86)" : "C:\\Program Files";
+        default:
+            return {};
     }
 }
 

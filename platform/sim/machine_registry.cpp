@@ -19,18 +19,28 @@ struct KeyTarget {
 
 KeyTarget Target(const std::map<std::uintptr_t, KeyAddress>& handles, HKEY key) {
     KeyTarget t;
-    if (key == HKEY_CLASSES_ROOT) t.address = {RegistryRoot::LocalMachine, {"SOFTWARE", "Classes"}};
-    else if (key == HKEY_CURRENT_USER) t.address = {RegistryRoot::CurrentUser, {}};
-    else if (key == HKEY_LOCAL_MACHINE) t.address = {RegistryRoot::LocalMachine, {}};
-    else if (key == HKEY_USERS) t.address = {RegistryRoot::Users, {}};
-    else if (key == HKEY_CURRENT_CONFIG) t.address = {RegistryRoot::CurrentConfig, {}};
-    else if (key == HKEY_PERFORMANCE_DATA || key == HKEY_DYN_DATA) t.emptyRoot = true;
-    else if (auto it = handles.find(static_cast<std::uintptr_t>(key)); it != handles.end()) t.address = it->second;
-    else t.error = static_cast<LONG>(ERROR_INVALID_HANDLE);
+    if (key == HKEY_CLASSES_ROOT)
+        t.address = {RegistryRoot::LocalMachine, {"SOFTWARE", "Classes"}};
+    else if (key == HKEY_CURRENT_USER)
+        t.address = {RegistryRoot::CurrentUser, {}};
+    else if (key == HKEY_LOCAL_MACHINE)
+        t.address = {RegistryRoot::LocalMachine, {}};
+    else if (key == HKEY_USERS)
+        t.address = {RegistryRoot::Users, {}};
+    else if (key == HKEY_CURRENT_CONFIG)
+        t.address = {RegistryRoot::CurrentConfig, {}};
+    else if (key == HKEY_PERFORMANCE_DATA || key == HKEY_DYN_DATA)
+        t.emptyRoot = true;
+    else if (auto it = handles.find(static_cast<std::uintptr_t>(key)); it != handles.end())
+        t.address = it->second;
+    else
+        t.error = static_cast<LONG>(ERROR_INVALID_HANDLE);
     return t;
 }
 
-bool IsPredefined(HKEY key) { return (static_cast<std::uintptr_t>(key) & 0x80000000u) != 0; }
+bool IsPredefined(HKEY key) {
+    return (static_cast<std::uintptr_t>(key) & 0x80000000u) != 0;
+}
 
 // The address of a subkey below a key. A 32-bit program on 64-bit Windows would
 // see parts of HKLM\SOFTWARE through the 32-bit view; that redirection goes here.
@@ -52,7 +62,8 @@ bool IsListed(const std::set<std::string>& list, const KeyAddress& address) {
     return false;
 }
 
-LONG CopyData(DWORD valueType, const std::vector<std::uint8_t>& bytes, DWORD* type, BYTE* data, DWORD* size) {
+LONG CopyData(DWORD valueType, const std::vector<std::uint8_t>& bytes, DWORD* type, BYTE* data,
+              DWORD* size) {
     if (type) *type = valueType;
     if (!data) {
         if (size) *size = static_cast<DWORD>(bytes.size());
@@ -68,7 +79,9 @@ LONG CopyData(DWORD valueType, const std::vector<std::uint8_t>& bytes, DWORD* ty
     return ERROR_SUCCESS;
 }
 
-LONG AsStatus(DWORD error) { return static_cast<LONG>(error); }
+LONG AsStatus(DWORD error) {
+    return static_cast<LONG>(error);
+}
 
 }  // namespace
 
@@ -110,7 +123,8 @@ LONG SimulatedMachine::RegCreateKeyExA(HKEY parent, const char* subKey, DWORD, c
     KeyAddress address = Below(t.address, *parts);
     // The registry holds 512 levels of keys with names of up to 255 characters.
     if (address.components.size() > kMaxKeyDepth ||
-        std::ranges::any_of(*parts, [](const std::string& name) { return name.size() > kMaxKeyNameLength; }))
+        std::ranges::any_of(
+            *parts, [](const std::string& name) { return name.size() > kMaxKeyNameLength; }))
         return AsStatus(ERROR_INVALID_PARAMETER);
     if (IsListed(s.profile.registryKeysDenyCreate, address)) return AsStatus(ERROR_ACCESS_DENIED);
     bool created = false;
@@ -123,8 +137,8 @@ LONG SimulatedMachine::RegCreateKeyExA(HKEY parent, const char* subKey, DWORD, c
     return ERROR_SUCCESS;
 }
 
-LONG SimulatedMachine::RegQueryValueExA(HKEY key, const char* valueName, DWORD*, DWORD* type, BYTE* data,
-                                        DWORD* dataSize) {
+LONG SimulatedMachine::RegQueryValueExA(HKEY key, const char* valueName, DWORD*, DWORD* type,
+                                        BYTE* data, DWORD* dataSize) {
     State& s = *state_;
     if (auto error = s.Injected(Op::RegQueryValueExA)) return AsStatus(*error);
     KeyTarget t = Target(s.keys, key);
@@ -137,8 +151,8 @@ LONG SimulatedMachine::RegQueryValueExA(HKEY key, const char* valueName, DWORD*,
     return CopyData(value->type, value->data, type, data, dataSize);
 }
 
-LONG SimulatedMachine::RegQueryValueExW(HKEY key, const WCHAR* valueName, DWORD*, DWORD* type, BYTE* data,
-                                        DWORD* dataSize) {
+LONG SimulatedMachine::RegQueryValueExW(HKEY key, const WCHAR* valueName, DWORD*, DWORD* type,
+                                        BYTE* data, DWORD* dataSize) {
     State& s = *state_;
     if (auto error = s.Injected(Op::RegQueryValueExW)) return AsStatus(*error);
     KeyTarget t = Target(s.keys, key);
@@ -151,8 +165,8 @@ LONG SimulatedMachine::RegQueryValueExW(HKEY key, const WCHAR* valueName, DWORD*
     if (value->type != REG_SZ && value->type != REG_EXPAND_SZ && value->type != REG_MULTI_SZ)
         return CopyData(value->type, value->data, type, data, dataSize);
     // Text stored by the narrow calls is handed to the wide caller as UTF-16.
-    std::u16string wide = DecodeUtf8(std::string_view(reinterpret_cast<const char*>(value->data.data()),
-                                                      value->data.size()));
+    std::u16string wide = DecodeUtf8(
+        std::string_view(reinterpret_cast<const char*>(value->data.data()), value->data.size()));
     std::vector<std::uint8_t> bytes;
     for (char16_t unit : wide) {
         bytes.push_back(static_cast<std::uint8_t>(unit));
@@ -161,8 +175,8 @@ LONG SimulatedMachine::RegQueryValueExW(HKEY key, const WCHAR* valueName, DWORD*
     return CopyData(value->type, bytes, type, data, dataSize);
 }
 
-LONG SimulatedMachine::RegSetValueExA(HKEY key, const char* valueName, DWORD, DWORD type, const BYTE* data,
-                                      DWORD dataSize) {
+LONG SimulatedMachine::RegSetValueExA(HKEY key, const char* valueName, DWORD, DWORD type,
+                                      const BYTE* data, DWORD dataSize) {
     State& s = *state_;
     if (auto error = s.Injected(Op::RegSetValueExA)) return AsStatus(*error);
     KeyTarget t = Target(s.keys, key);
@@ -202,7 +216,8 @@ LONG SimulatedMachine::RegDeleteKeyA(HKEY parent, const char* subKey) {
 
 LONG SimulatedMachine::RegCloseKey(HKEY key) {
     if (IsPredefined(key)) return ERROR_SUCCESS;
-    return state_->keys.erase(static_cast<std::uintptr_t>(key)) ? ERROR_SUCCESS : AsStatus(ERROR_INVALID_HANDLE);
+    return state_->keys.erase(static_cast<std::uintptr_t>(key)) ? ERROR_SUCCESS
+                                                                : AsStatus(ERROR_INVALID_HANDLE);
 }
 
 }  // namespace swk::sim

@@ -58,18 +58,26 @@ std::string LastComponent(const WindowsPath& path) {
 // The machine's shell link object: IShellLinkA and IPersistFile on one object.
 class SimShellLink final : public IShellLinkA, public IPersistFile {
 public:
-    SimShellLink(SimulatedMachine::State* state, std::shared_ptr<int> live) : state_(state), live_(std::move(live)) {
+    SimShellLink(SimulatedMachine::State* state, std::shared_ptr<int> live)
+        : state_(state), live_(std::move(live)) {
         ++*live_;
     }
-    HRESULT SetArguments(const char* arguments) override { return Store(link_.arguments, arguments); }
+    HRESULT SetArguments(const char* arguments) override {
+        return Store(link_.arguments, arguments);
+    }
     HRESULT SetPath(const char* path) override { return Store(link_.target, path); }
-    HRESULT SetDescription(const char* description) override { return Store(link_.description, description); }
+    HRESULT SetDescription(const char* description) override {
+        return Store(link_.description, description);
+    }
     HRESULT QueryInterface(const GUID& iid, void** object) override {
         if (!object) return kPointerError;
         *object = nullptr;
-        if (iid == IID_IPersistFile) *object = static_cast<IPersistFile*>(this);
-        else if (iid == IID_IShellLinkA) *object = static_cast<IShellLinkA*>(this);
-        else return E_NOINTERFACE;
+        if (iid == IID_IPersistFile)
+            *object = static_cast<IPersistFile*>(this);
+        else if (iid == IID_IShellLinkA)
+            *object = static_cast<IShellLinkA*>(this);
+        else
+            return E_NOINTERFACE;
         ++references_;
         return S_OK;
     }
@@ -107,36 +115,42 @@ private:
 
 // ---- Text conversion and system strings ----------------------------------------------------
 
-int SimulatedMachine::MultiByteToWideChar(UINT codePage, DWORD flags, const char* text, int textLength,
-                                          WCHAR* wide, int wideLength) {
+int SimulatedMachine::MultiByteToWideChar(UINT codePage, DWORD flags, const char* text,
+                                          int textLength, WCHAR* wide, int wideLength) {
     State& s = *state_;
     if (codePage != CP_UTF8 || !text || textLength == 0 || textLength < -1 || wideLength < 0 ||
         (!wide && wideLength != 0))
         return s.Fail(ERROR_INVALID_PARAMETER), 0;
     if (flags & ~kMbErrInvalidChars) return s.Fail(kErrorInvalidFlags), 0;
-    std::string_view input(text, textLength == -1 ? std::strlen(text) + 1 : static_cast<std::size_t>(textLength));
+    std::string_view input(
+        text, textLength == -1 ? std::strlen(text) + 1 : static_cast<std::size_t>(textLength));
     std::u16string out = DecodeUtf8(input);
-    if ((flags & kMbErrInvalidChars) && EncodeUtf8(out) != input) return s.Fail(kErrorNoUnicodeTranslation), 0;
+    if ((flags & kMbErrInvalidChars) && EncodeUtf8(out) != input)
+        return s.Fail(kErrorNoUnicodeTranslation), 0;
     if (wideLength == 0) return static_cast<int>(out.size());
-    if (out.size() > static_cast<std::size_t>(wideLength)) return s.Fail(kErrorInsufficientBuffer), 0;
+    if (out.size() > static_cast<std::size_t>(wideLength))
+        return s.Fail(kErrorInsufficientBuffer), 0;
     std::copy(out.begin(), out.end(), wide);
     return static_cast<int>(out.size());
 }
 
-int SimulatedMachine::WideCharToMultiByte(UINT codePage, DWORD flags, const WCHAR* wide, int wideLength,
-                                          char* text, int textLength, const char* defaultChar,
-                                          BOOL* usedDefault) {
+int SimulatedMachine::WideCharToMultiByte(UINT codePage, DWORD flags, const WCHAR* wide,
+                                          int wideLength, char* text, int textLength,
+                                          const char* defaultChar, BOOL* usedDefault) {
     State& s = *state_;
     // UTF-8 has no default character: both slots must be empty.
     if (codePage != CP_UTF8 || !wide || wideLength == 0 || wideLength < -1 || textLength < 0 ||
         (!text && textLength != 0) || defaultChar || usedDefault)
         return s.Fail(ERROR_INVALID_PARAMETER), 0;
     if (flags & ~kWcErrInvalidChars) return s.Fail(kErrorInvalidFlags), 0;
-    std::u16string_view input(wide, wideLength == -1 ? WideLength(wide) + 1 : static_cast<std::size_t>(wideLength));
+    std::u16string_view input(
+        wide, wideLength == -1 ? WideLength(wide) + 1 : static_cast<std::size_t>(wideLength));
     std::string out = EncodeUtf8(input);
-    if ((flags & kWcErrInvalidChars) && DecodeUtf8(out) != input) return s.Fail(kErrorNoUnicodeTranslation), 0;
+    if ((flags & kWcErrInvalidChars) && DecodeUtf8(out) != input)
+        return s.Fail(kErrorNoUnicodeTranslation), 0;
     if (textLength == 0) return static_cast<int>(out.size());
-    if (out.size() > static_cast<std::size_t>(textLength)) return s.Fail(kErrorInsufficientBuffer), 0;
+    if (out.size() > static_cast<std::size_t>(textLength))
+        return s.Fail(kErrorInsufficientBuffer), 0;
     std::memcpy(text, out.data(), out.size());
     return static_cast<int>(out.size());
 }
@@ -165,7 +179,8 @@ void SimulatedMachine::SysFreeString(BSTR text) {
     if (state_->systemStrings.erase(block)) delete[] block;
 }
 
-// ---- Shell ----------------------------------------------------------------------------------------
+// ---- Shell
+// ----------------------------------------------------------------------------------------
 
 BOOL SimulatedMachine::SHGetSpecialFolderPathW(HWND, WCHAR* path, int csidl, BOOL create) {
     State& s = *state_;
@@ -196,7 +211,8 @@ DWORD RemovalBlocker(const SimulatedMachine::State& s, const ResolvedPath& r) {
     if (s.IsWriteDenied(r.key)) return ERROR_ACCESS_DENIED;
     auto blocked = [&](const std::string& key) -> DWORD {
         if (s.IsLockedImage(key)) return ERROR_ACCESS_DENIED;
-        if (s.HasOpenHandles(key) && s.SharingConflict(key, 0x00010000, FILE_SHARE_READ | FILE_SHARE_WRITE))
+        if (s.HasOpenHandles(key) &&
+            s.SharingConflict(key, 0x00010000, FILE_SHARE_READ | FILE_SHARE_WRITE))
             return ERROR_SHARING_VIOLATION;
         return 0;
     };
@@ -204,14 +220,16 @@ DWORD RemovalBlocker(const SimulatedMachine::State& s, const ResolvedPath& r) {
     std::error_code ec;
     for (fs::recursive_directory_iterator it(r.host, ec), end; !ec && it != end; it.increment(ec)) {
         std::string key = r.key;
-        for (const auto& part : fs::relative(it->path(), r.host)) key += "\\" + FoldCase(part.string());
+        for (const auto& part : fs::relative(it->path(), r.host))
+            key += "\\" + FoldCase(part.string());
         if (DWORD error = blocked(key)) return error;
     }
     return 0;
 }
 
 // Moves the read-only marks of `from` (and all below it) to `to`, or drops them.
-void CarryAttributes(SimulatedMachine::State& s, const std::string& from, const std::string* to, bool keepSource) {
+void CarryAttributes(SimulatedMachine::State& s, const std::string& from, const std::string* to,
+                     bool keepSource) {
     std::vector<std::pair<std::string, std::string>> moved;
     for (const auto& key : s.readOnly)
         if (key == from || key.starts_with(from + "\\"))
@@ -274,7 +292,8 @@ int SimulatedMachine::SHFileOperationW(SHFILEOPSTRUCTW* operation) {
         if (!from.exists) return from.MissingError();
         if (to.error) return to.error;
         if (from.key == to.key) return 0;
-        if (from.path.IsRoot() || to.path.IsRoot() || to.key.starts_with(from.key + "\\")) return ERROR_ACCESS_DENIED;
+        if (from.path.IsRoot() || to.path.IsRoot() || to.key.starts_with(from.key + "\\"))
+            return ERROR_ACCESS_DENIED;
         if (move)
             if (DWORD blocker = RemovalBlocker(s, from)) return blocker;
         if (s.IsWriteDenied(to.key)) return ERROR_ACCESS_DENIED;
@@ -287,7 +306,8 @@ int SimulatedMachine::SHFileOperationW(SHFILEOPSTRUCTW* operation) {
         std::uint64_t& used = s.bytesWritten[to.path.drive];
         if (drive->fillsAfterBytes && used + size > *drive->fillsAfterBytes) return ERROR_DISK_FULL;
         std::error_code ec;
-        fs::create_directories(to.host.parent_path(), ec);  // target folders are made without asking
+        fs::create_directories(to.host.parent_path(),
+                               ec);  // target folders are made without asking
         if (to.exists && !to.isDirectory) fs::remove(to.host, ec);
         CarryAttributes(s, to.key, nullptr, false);
         used += size;
@@ -309,14 +329,16 @@ int SimulatedMachine::SHFileOperationW(SHFILEOPSTRUCTW* operation) {
     if (operation->wFunc == FO_DELETE) {
         for (const auto& source : *sources)
             if ((result = remove(source)) != 0) break;
-    } else if (operation->wFunc == FO_MOVE || operation->wFunc == FO_COPY || operation->wFunc == FO_RENAME) {
+    } else if (operation->wFunc == FO_MOVE || operation->wFunc == FO_COPY ||
+               operation->wFunc == FO_RENAME) {
         auto targets = ReadPathList(operation->pTo);
         bool perFile = (operation->fFlags & FOF_MULTIDESTFILES) || operation->wFunc == FO_RENAME;
         if (!targets || targets->empty() || (perFile && targets->size() < sources->size()))
             return static_cast<int>(ERROR_INVALID_PARAMETER);
         // One target: a folder receives the sources by name, a single source may be renamed.
         ResolvedPath single = s.Resolve(targets->front());
-        bool intoFolder = !perFile && (sources->size() > 1 || (single.exists && single.isDirectory));
+        bool intoFolder =
+            !perFile && (sources->size() > 1 || (single.exists && single.isDirectory));
         for (std::size_t i = 0; i < sources->size() && result == 0; ++i) {
             std::string target = perFile ? (*targets)[i] : targets->front();
             if (intoFolder) target += "\\" + LastComponent(ParseWindowsPath((*sources)[i]));
@@ -329,8 +351,8 @@ int SimulatedMachine::SHFileOperationW(SHFILEOPSTRUCTW* operation) {
     return static_cast<int>(result);
 }
 
-HINSTANCE SimulatedMachine::ShellExecuteW(HWND, const WCHAR*, const WCHAR* file, const WCHAR* parameters,
-                                          const WCHAR*, int) {
+HINSTANCE SimulatedMachine::ShellExecuteW(HWND, const WCHAR*, const WCHAR* file,
+                                          const WCHAR* parameters, const WCHAR*, int) {
     State& s = *state_;
     if (auto error = s.Injected(Op::ShellExecuteW))
         return HINSTANCE{*error <= 32 ? *error : SE_ERR_ACCESSDENIED};
@@ -359,14 +381,16 @@ HINSTANCE SimulatedMachine::ShellExecuteW(HWND, const WCHAR*, const WCHAR* file,
 
 // ---- COM, shell links and component self-registration --------------------------------------
 
-HRESULT SimulatedMachine::CoInitialize(void*) { return ++state_->comInitCount == 1 ? S_OK : S_FALSE; }
+HRESULT SimulatedMachine::CoInitialize(void*) {
+    return ++state_->comInitCount == 1 ? S_OK : S_FALSE;
+}
 
 void SimulatedMachine::CoUninitialize() {
     if (state_->comInitCount > 0) --state_->comInitCount;
 }
 
-HRESULT SimulatedMachine::CoCreateInstance(const GUID& classId, void* outer, DWORD, const GUID& interfaceId,
-                                           void** object) {
+HRESULT SimulatedMachine::CoCreateInstance(const GUID& classId, void* outer, DWORD,
+                                           const GUID& interfaceId, void** object) {
     State& s = *state_;
     if (object) *object = nullptr;
     if (auto error = s.faults.Check(Op::CoCreateInstance)) return AsHResult(*error);
@@ -374,10 +398,13 @@ HRESULT SimulatedMachine::CoCreateInstance(const GUID& classId, void* outer, DWO
     if (s.comInitCount <= 0) return CO_E_NOTINITIALIZED;
     if (!(classId == CLSID_ShellLink)) return REGDB_E_CLASSNOTREG;
     if (outer) return kNoAggregation;
-    if (!(interfaceId == IID_IShellLinkA) && !(interfaceId == IID_IPersistFile)) return E_NOINTERFACE;
+    if (!(interfaceId == IID_IShellLinkA) && !(interfaceId == IID_IPersistFile))
+        return E_NOINTERFACE;
     auto* link = new SimShellLink(&s, s.liveComObjects);
-    if (interfaceId == IID_IShellLinkA) *object = static_cast<IShellLinkA*>(link);
-    else *object = static_cast<IPersistFile*>(link);
+    if (interfaceId == IID_IShellLinkA)
+        *object = static_cast<IShellLinkA*>(link);
+    else
+        *object = static_cast<IPersistFile*>(link);
     return S_OK;
 }
 
@@ -409,9 +436,11 @@ FARPROC SimulatedMachine::GetProcAddress(HMODULE module, const char* name) {
     if (it == s.modules.end()) return s.Fail(ERROR_INVALID_HANDLE), NO_PROC;
     if (!name || IS_INTRESOURCE(name)) return s.Fail(ERROR_PROC_NOT_FOUND), NO_PROC;
     const auto& exports = it->second.exports;
-    auto found = std::find(exports.begin(), exports.end(), std::string_view(name));  // names keep their case
+    auto found =
+        std::find(exports.begin(), exports.end(), std::string_view(name));  // names keep their case
     if (found == exports.end()) return s.Fail(ERROR_PROC_NOT_FOUND), NO_PROC;
-    std::uintptr_t entry = it->first + 0x1000 + static_cast<std::uintptr_t>(found - exports.begin()) * 0x10;
+    std::uintptr_t entry =
+        it->first + 0x1000 + static_cast<std::uintptr_t>(found - exports.begin()) * 0x10;
     s.entryPoints[entry] = EntryPoint{module, *found};
     return FARPROC{entry};
 }
@@ -427,7 +456,9 @@ HRESULT SimulatedMachine::CallDllRegisterServer(FARPROC entryPoint) {
         s.AppendJournal("unregister " + m.path);
         return S_OK;
     }
-    s.AppendJournal((entry->second.name == "DllRegisterServer" ? "register " : "call " + entry->second.name + " ") +
+    s.AppendJournal((entry->second.name == "DllRegisterServer"
+                         ? "register "
+                         : "call " + entry->second.name + " ") +
                     m.path);
     for (const auto& [fileName, result] : s.profile.registerServerResults)
         if (EqualNoCase(fileName, m.fileName)) return result;
@@ -459,7 +490,8 @@ HANDLE SimulatedMachine::OpenSemaphoreA(DWORD, BOOL, const char* name) {
 BOOL SimulatedMachine::ReleaseSemaphore(HANDLE semaphore, LONG releaseCount, LONG* previousCount) {
     State& s = *state_;
     auto it = s.handles.find(static_cast<std::uintptr_t>(semaphore));
-    if (it == s.handles.end() || it->second.kind != HandleKind::Semaphore) return s.Fail(ERROR_INVALID_HANDLE);
+    if (it == s.handles.end() || it->second.kind != HandleKind::Semaphore)
+        return s.Fail(ERROR_INVALID_HANDLE);
     if (releaseCount <= 0) return s.Fail(ERROR_INVALID_PARAMETER);
     if (previousCount) *previousCount = s.semaphoreCount;
     s.semaphoreCount += releaseCount;
@@ -472,7 +504,8 @@ BOOL SimulatedMachine::GetVersionExA(OSVERSIONINFOA* info) {
     State& s = *state_;
     constexpr DWORD kExtendedSize = 156;  // OSVERSIONINFOEXA
     if (!info) return s.Fail(ERROR_INVALID_PARAMETER);
-    if (info->dwOSVersionInfoSize != sizeof(OSVERSIONINFOA) && info->dwOSVersionInfoSize != kExtendedSize)
+    if (info->dwOSVersionInfoSize != sizeof(OSVERSIONINFOA) &&
+        info->dwOSVersionInfoSize != kExtendedSize)
         return s.Fail(kErrorInsufficientBuffer);
     info->dwMajorVersion = s.profile.majorVersion;
     info->dwMinorVersion = s.profile.minorVersion;
@@ -487,8 +520,8 @@ void SimulatedMachine::GetLocalTime(SYSTEMTIME* time) {
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, millis = 0;
     const std::string& fixed = state_->profile.localTime;
     int read = fixed.empty() ? 0
-                             : std::sscanf(fixed.c_str(), "%d-%d-%d %d:%d:%d.%d", &year, &month, &day, &hour,
-                                           &minute, &second, &millis);
+                             : std::sscanf(fixed.c_str(), "%d-%d-%d %d:%d:%d.%d", &year, &month,
+                                           &day, &hour, &minute, &second, &millis);
     if (read < 6) {
         auto now = std::chrono::system_clock::now();
         std::time_t t = std::chrono::system_clock::to_time_t(now);
@@ -496,17 +529,27 @@ void SimulatedMachine::GetLocalTime(SYSTEMTIME* time) {
         localtime_r(&t, &tm);
         year = tm.tm_year + 1900, month = tm.tm_mon + 1, day = tm.tm_mday;
         hour = tm.tm_hour, minute = tm.tm_min, second = tm.tm_sec;
-        millis = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000);
+        millis = static_cast<int>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() %
+            1000);
     }
-    std::chrono::year_month_day date{std::chrono::year{year}, std::chrono::month{static_cast<unsigned>(month)},
+    std::chrono::year_month_day date{std::chrono::year{year},
+                                     std::chrono::month{static_cast<unsigned>(month)},
                                      std::chrono::day{static_cast<unsigned>(day)}};
-    *time = SYSTEMTIME{static_cast<WORD>(year), static_cast<WORD>(month),
-                       static_cast<WORD>(std::chrono::weekday{std::chrono::sys_days{date}}.c_encoding()),
-                       static_cast<WORD>(day), static_cast<WORD>(hour), static_cast<WORD>(minute),
-                       static_cast<WORD>(second), static_cast<WORD>(millis)};
+    *time = SYSTEMTIME{
+        static_cast<WORD>(year),
+        static_cast<WORD>(month),
+        static_cast<WORD>(std::chrono::weekday{std::chrono::sys_days{date}}.c_encoding()),
+        static_cast<WORD>(day),
+        static_cast<WORD>(hour),
+        static_cast<WORD>(minute),
+        static_cast<WORD>(second),
+        static_cast<WORD>(millis)};
 }
 
-HANDLE SimulatedMachine::GetCurrentProcess() { return HANDLE{~std::uintptr_t{0}}; }  // the pseudo-handle
+HANDLE SimulatedMachine::GetCurrentProcess() {
+    return HANDLE{~std::uintptr_t{0}};
+}  // the pseudo-handle
 
 BOOL SimulatedMachine::OpenProcessToken(HANDLE process, DWORD, HANDLE* token) {
     State& s = *state_;
@@ -528,12 +571,14 @@ BOOL SimulatedMachine::LookupPrivilegeValueA(const char*, const char* name, LUID
     return TRUE;
 }
 
-BOOL SimulatedMachine::AdjustTokenPrivileges(HANDLE token, BOOL disableAll, TOKEN_PRIVILEGES* newState, DWORD,
-                                             TOKEN_PRIVILEGES*, DWORD* returnLength) {
+BOOL SimulatedMachine::AdjustTokenPrivileges(HANDLE token, BOOL disableAll,
+                                             TOKEN_PRIVILEGES* newState, DWORD, TOKEN_PRIVILEGES*,
+                                             DWORD* returnLength) {
     State& s = *state_;
     if (s.Injected(Op::AdjustTokenPrivileges)) return FALSE;
     auto it = s.handles.find(static_cast<std::uintptr_t>(token));
-    if (it == s.handles.end() || it->second.kind != HandleKind::Token) return s.Fail(ERROR_INVALID_HANDLE);
+    if (it == s.handles.end() || it->second.kind != HandleKind::Token)
+        return s.Fail(ERROR_INVALID_HANDLE);
     if (returnLength) *returnLength = 0;
     if (disableAll) {
         s.shutdownPrivilegeEnabled = false;
@@ -545,7 +590,8 @@ BOOL SimulatedMachine::AdjustTokenPrivileges(HANDLE token, BOOL disableAll, TOKE
     bool assigned = true;
     if (newState->PrivilegeCount >= 1) {
         const LUID_AND_ATTRIBUTES& p = newState->Privileges[0];
-        bool isShutdown = p.Luid.LowPart == kShutdownPrivilege.LowPart && p.Luid.HighPart == kShutdownPrivilege.HighPart;
+        bool isShutdown = p.Luid.LowPart == kShutdownPrivilege.LowPart &&
+                          p.Luid.HighPart == kShutdownPrivilege.HighPart;
         assigned = isShutdown && s.profile.hasShutdownPrivilege;
         if (assigned) s.shutdownPrivilegeEnabled = (p.Attributes & SE_PRIVILEGE_ENABLED) != 0;
     }

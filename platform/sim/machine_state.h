@@ -24,7 +24,7 @@ inline constexpr std::string_view kJournalFile = "journal.txt";
 inline constexpr std::string_view kRegistryFolder = "registry";
 inline constexpr DWORD kErrorFileExists = 80;
 inline constexpr DWORD kErrorBadNetPath = 53;
-inline constexpr DWORD kErrorFilenameTooLong = 206;   // ERROR_FILENAME_EXCED_RANGE
+inline constexpr DWORD kErrorFilenameTooLong = 206;           // ERROR_FILENAME_EXCED_RANGE
 inline constexpr std::size_t kMaxFolderPath = MAX_PATH - 12;  // room for an 8.3 name below it
 inline constexpr DWORD kErrorInsufficientBuffer = 122;
 inline constexpr DWORD kErrorKeyDeleted = 1018;
@@ -35,14 +35,16 @@ inline constexpr LUID kShutdownPrivilege = {19, 0};
 
 // A Windows path looked up on the host: which of its parts exist.
 struct ResolvedPath {
-    DWORD error = 0;          // 123 invalid name, 3 no such drive or too long, 21 not ready, 53 network
+    DWORD error = 0;  // 123 invalid name, 3 no such drive or too long, 21 not ready, 53 network
     WindowsPath path;
-    fs::path host;            // existing components in their stored case, the rest as given
-    std::string key;          // the path without case: identity for locks and attributes
+    fs::path host;    // existing components in their stored case, the rest as given
+    std::string key;  // the path without case: identity for locks and attributes
     bool exists = false;
     bool isDirectory = false;
     bool parentExists = false;  // the folder that would hold it exists
-    DWORD MissingError() const { return parentExists ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND; }
+    DWORD MissingError() const {
+        return parentExists ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
+    }
 };
 
 struct OpenFile {
@@ -84,13 +86,14 @@ struct SimulatedMachine::State {
     std::string ownModulePath;
     std::vector<std::shared_ptr<std::vector<std::uint8_t>>> keptResources;  // live for the process
     std::map<int, std::shared_ptr<std::vector<std::uint8_t>>> rcdata;
-    std::map<std::string, std::string> versionStrings = {{"FileVersion", "4, 5, 0, 0"}, {"SpecialBuild", "0"}};
+    std::map<std::string, std::string> versionStrings = {{"FileVersion", "4, 5, 0, 0"},
+                                                         {"SpecialBuild", "0"}};
 
     RegistryStore registry;
     std::map<std::uintptr_t, KeyAddress> keys;
     std::uintptr_t nextKey = 0x1000;
 
-    std::set<std::string> readOnly;        // keys of read-only files
+    std::set<std::string> readOnly;         // keys of read-only files
     std::set<std::string> startedPrograms;  // keys of programs ShellExecuteW started
     std::map<std::uintptr_t, KernelObject> handles;
     std::uintptr_t nextHandle = 0x100;
@@ -112,12 +115,12 @@ struct SimulatedMachine::State {
     // UTF-16 units, network paths); the inspection helpers take any length.
     ResolvedPath Resolve(std::string_view windowsPath, bool forCall = true) const;
     const DriveProfile* Drive(char letter) const;
-    bool IsWriteDenied(const std::string& key) const;     // profile.pathsDenyWrite
-    bool IsLockedImage(const std::string& key) const;     // running program or loaded module
+    bool IsWriteDenied(const std::string& key) const;  // profile.pathsDenyWrite
+    bool IsLockedImage(const std::string& key) const;  // running program or loaded module
     DWORD SharingConflict(const std::string& key, DWORD access, DWORD share) const;  // 0 or 32
     bool HasOpenHandles(const std::string& key) const;
-    bool Fail(DWORD error);                               // sets the last error, returns false
-    std::optional<DWORD> Injected(Op op);                 // counted fault, last error set
+    bool Fail(DWORD error);                // sets the last error, returns false
+    std::optional<DWORD> Injected(Op op);  // counted fault, last error set
 
     void SaveAttributes() const;
     void SaveRegistry(RegistryRoot root) const;
@@ -131,7 +134,7 @@ std::string PathKey(const WindowsPath& path);
 std::uint64_t ToFileTime(const fs::path& host);  // last-write time in ticks, 0 when missing
 bool SetHostFileTime(const fs::path& host, std::uint64_t ticks);
 std::vector<std::uint8_t> ReadHostFile(const fs::path& host);
-std::string WideToUtf8(const WCHAR* text);      // zero-terminated; empty for null
+std::string WideToUtf8(const WCHAR* text);  // zero-terminated; empty for null
 std::u16string Utf8ToWide(std::string_view text);
 
 }  // namespace swk::sim

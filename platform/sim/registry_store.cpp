@@ -161,7 +161,8 @@ std::vector<std::string> LogicalLines(std::string_view text) {
         std::string line = Trim(text.substr(pos, end - pos));
         pos = end + 1;
         current += line;
-        if (!current.empty() && current.back() == '\\' && current.find("=hex") != std::string::npos) {
+        if (!current.empty() && current.back() == '\\' &&
+            current.find("=hex") != std::string::npos) {
             current.pop_back();
             continue;
         }
@@ -174,10 +175,13 @@ std::vector<std::string> LogicalLines(std::string_view text) {
 
 }  // namespace
 
-std::string_view RootName(RegistryRoot root) { return kRootSpellings[static_cast<int>(root)].longName; }
+std::string_view RootName(RegistryRoot root) {
+    return kRootSpellings[static_cast<int>(root)].longName;
+}
 
 std::string_view RootFileName(RegistryRoot root) {
-    static constexpr std::array<std::string_view, 4> kFiles = {"HKLM.reg", "HKCU.reg", "HKU.reg", "HKCC.reg"};
+    static constexpr std::array<std::string_view, 4> kFiles = {"HKLM.reg", "HKCU.reg", "HKU.reg",
+                                                               "HKCC.reg"};
     return kFiles[static_cast<int>(root)];
 }
 
@@ -229,8 +233,12 @@ const RegistryValue* RegistryKey::Value(std::string_view valueName) const {
     return it == values.end() ? nullptr : &it->second.value;
 }
 
-RegistryKey& RegistryStore::Root(RegistryRoot root) { return roots_[static_cast<int>(root)]; }
-const RegistryKey& RegistryStore::Root(RegistryRoot root) const { return roots_[static_cast<int>(root)]; }
+RegistryKey& RegistryStore::Root(RegistryRoot root) {
+    return roots_[static_cast<int>(root)];
+}
+const RegistryKey& RegistryStore::Root(RegistryRoot root) const {
+    return roots_[static_cast<int>(root)];
+}
 
 const RegistryKey* RegistryStore::Find(const KeyAddress& address) const {
     const RegistryKey* key = &Root(address.root);
@@ -265,7 +273,8 @@ RegistryKey* RegistryStore::Create(const KeyAddress& address, bool* created) {
 
 bool RegistryStore::Remove(const KeyAddress& address) {
     if (address.components.empty()) return false;
-    KeyAddress parentAddress{address.root, {address.components.begin(), address.components.end() - 1}};
+    KeyAddress parentAddress{address.root,
+                             {address.components.begin(), address.components.end() - 1}};
     RegistryKey* parent = Find(parentAddress);
     return parent && parent->subkeys.erase(FoldCase(address.components.back())) > 0;
 }
@@ -292,9 +301,12 @@ int RegistryStore::Import(std::string_view text) {
             bool removal = path.starts_with("-");
             auto address = ParseKeyPath(removal ? path.substr(1) : path);
             current = nullptr;
-            if (!address) ++unreadable;
-            else if (removal) Remove(*address);
-            else current = Create(*address);
+            if (!address)
+                ++unreadable;
+            else if (removal)
+                Remove(*address);
+            else
+                current = Create(*address);
             continue;
         }
         if (line[0] != '@' && line[0] != '"') {
@@ -307,7 +319,10 @@ int RegistryStore::Import(std::string_view text) {
             pos = 1;
         } else {
             auto quoted = ReadQuoted(line, pos);
-            if (!quoted) { ++unreadable; continue; }
+            if (!quoted) {
+                ++unreadable;
+                continue;
+            }
             name = std::move(*quoted);
         }
         if (!current || pos >= line.size() || line[pos] != '=') {
@@ -320,7 +335,10 @@ int RegistryStore::Import(std::string_view text) {
             continue;
         }
         auto value = ReadData(data);
-        if (!value) { ++unreadable; continue; }
+        if (!value) {
+            ++unreadable;
+            continue;
+        }
         current->values[FoldCase(name)] = {name, std::move(*value)};
     }
     return unreadable;

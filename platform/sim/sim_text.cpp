@@ -53,7 +53,7 @@ void AppendUtf8(std::string& out, char32_t cp) {
 
 char32_t FoldCodePoint(char32_t cp) {
     if (cp >= 'a' && cp <= 'z') return cp - 32;
-    if (cp >= 0xE0 && cp <= 0xFE && cp != 0xF7) return cp - 32;        // Latin-1
+    if (cp >= 0xE0 && cp <= 0xFE && cp != 0xF7) return cp - 32;  // Latin-1
     if (cp == 0xFF) return 0x178;
     if (cp >= 0x100 && cp <= 0x17F && cp != 0x131 && cp != 0x138 && cp != 0x149 && cp != 0x17F) {
         // Latin Extended-A pairs: even upper / odd lower, except the two odd-started runs.
@@ -90,16 +90,24 @@ std::u16string DecodeUtf8(std::string_view text) {
         std::size_t taken = 1;
         bool complete = true;
         for (int k = 1; k < lead->length; ++k) {
-            if (i + taken >= text.size()) { complete = false; break; }
+            if (i + taken >= text.size()) {
+                complete = false;
+                break;
+            }
             auto c = static_cast<std::uint8_t>(text[i + taken]);
             std::uint8_t low = k == 1 ? lead->secondLow : 0x80;
             std::uint8_t high = k == 1 ? lead->secondHigh : 0xBF;
-            if (c < low || c > high) { complete = false; break; }
+            if (c < low || c > high) {
+                complete = false;
+                break;
+            }
             cp = (cp << 6) | (c & 0x3F);
             ++taken;
         }
-        if (complete) AppendCodePoint(out, cp);
-        else out.push_back(kReplacementChar);
+        if (complete)
+            AppendCodePoint(out, cp);
+        else
+            out.push_back(kReplacementChar);
         i += taken;
     }
     return out;
@@ -139,7 +147,9 @@ std::string FoldCase(std::string_view utf8) {
     return out;
 }
 
-bool EqualNoCase(std::string_view a, std::string_view b) { return FoldCase(a) == FoldCase(b); }
+bool EqualNoCase(std::string_view a, std::string_view b) {
+    return FoldCase(a) == FoldCase(b);
+}
 
 std::optional<std::int64_t> ParseInteger(std::string_view text) {
     std::string t = Trim(text);
@@ -152,7 +162,8 @@ std::optional<std::int64_t> ParseInteger(std::string_view text) {
     }
     std::uint64_t value = 0;
     auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value, base);
-    if (digits.empty() || ec != std::errc{} || end != digits.data() + digits.size()) return std::nullopt;
+    if (digits.empty() || ec != std::errc{} || end != digits.data() + digits.size())
+        return std::nullopt;
     auto signedValue = static_cast<std::int64_t>(value);
     return negative ? -signedValue : signedValue;
 }

@@ -34,19 +34,40 @@ namespace swk::sim {
 
 // Operations that can be made to fail by count (see Faults).
 enum class Op {
-    RegOpenKeyA, RegCreateKeyExA, RegQueryValueExA, RegQueryValueExW, RegSetValueExA,
-    RegDeleteKeyA, CreateFileW, WriteFile, SetFileTime, DeleteFileW, GetFileAttributesExW,
-    CreateDirectoryW, GetDiskFreeSpaceExA, FindResourceA, LZOpenFileW, LZRead,
-    GetFileVersionInfoSizeA, SHGetSpecialFolderPathW, SHFileOperationW, ShellExecuteW,
-    CoCreateInstance, ShellLinkSave, LoadLibraryA, GetProcAddress, OpenProcessToken,
-    AdjustTokenPrivileges, ExitWindowsEx,
+    RegOpenKeyA,
+    RegCreateKeyExA,
+    RegQueryValueExA,
+    RegQueryValueExW,
+    RegSetValueExA,
+    RegDeleteKeyA,
+    CreateFileW,
+    WriteFile,
+    SetFileTime,
+    DeleteFileW,
+    GetFileAttributesExW,
+    CreateDirectoryW,
+    GetDiskFreeSpaceExA,
+    FindResourceA,
+    LZOpenFileW,
+    LZRead,
+    GetFileVersionInfoSizeA,
+    SHGetSpecialFolderPathW,
+    SHFileOperationW,
+    ShellExecuteW,
+    CoCreateInstance,
+    ShellLinkSave,
+    LoadLibraryA,
+    GetProcAddress,
+    OpenProcessToken,
+    AdjustTokenPrivileges,
+    ExitWindowsEx,
 };
 
 struct DriveProfile {
     char letter = 'C';
-    unsigned type = DRIVE_FIXED;          // DRIVE_FIXED, DRIVE_CDROM, DRIVE_REMOVABLE, ...
-    bool mediumPresent = true;            // false: a CD-ROM drive without a disc
-    std::optional<std::uint64_t> freeBytes;  // nothing: the host's real free space (statvfs)
+    unsigned type = DRIVE_FIXED;                   // DRIVE_FIXED, DRIVE_CDROM, DRIVE_REMOVABLE, ...
+    bool mediumPresent = true;                     // false: a CD-ROM drive without a disc
+    std::optional<std::uint64_t> freeBytes;        // nothing: the host's real free space (statvfs)
     std::optional<std::uint64_t> fillsAfterBytes;  // writes fail with ERROR_DISK_FULL past this
 };
 
@@ -56,10 +77,10 @@ struct MachineProfile {
     std::uint32_t majorVersion = 6, minorVersion = 1, buildNumber = 7601;
     std::string userName = "User";
     bool isAdmin = true;
-    bool hasShutdownPrivilege = true;  // false: AdjustTokenPrivileges leaves 1300
-    bool exitWindowsFails = false;     // ExitWindowsEx returns 0
+    bool hasShutdownPrivilege = true;     // false: AdjustTokenPrivileges leaves 1300
+    bool exitWindowsFails = false;        // ExitWindowsEx returns 0
     bool lowIntegrityShellFolder = true;  // the "Shell Folders" {A520A1A4-...} value exists
-    bool productSemaphore = false;     // the product's running-instance semaphore exists
+    bool productSemaphore = false;        // the product's running-instance semaphore exists
     // "64-bit Windows running a 32-bit setup": Program Files (x86) and the
     // registry's 32-bit view. Off by default.
     bool wow64 = false;
@@ -71,10 +92,11 @@ struct MachineProfile {
     std::map<std::string, std::int32_t> registerServerResults;
     // Injected refusals (Windows paths / registry paths as text, compared without case):
     std::set<std::string> specialFoldersUnresolvable;  // CSIDL numbers as decimal text
-    std::set<std::string> registryKeysDenyCreate;      // "HKEY_LOCAL_MACHINE\\SOFTWARE\\..." full key paths
+    std::set<std::string>
+        registryKeysDenyCreate;  // "HKEY_LOCAL_MACHINE\\SOFTWARE\\..." full key paths
     std::set<std::string> registryKeysDenyDelete;
-    std::set<std::string> pathsDenyWrite;              // a file, or a folder and all below it
-    std::set<std::string> runningPrograms;             // files locked against writing and deletion
+    std::set<std::string> pathsDenyWrite;   // a file, or a folder and all below it
+    std::set<std::string> runningPrograms;  // files locked against writing and deletion
     // Special folder paths by CSIDL number, overriding the Windows 7 defaults
     // (which follow userName and wow64).
     std::map<int, std::string> specialFolders;
@@ -110,14 +132,20 @@ inline constexpr std::string_view kProductSemaphoreName = "5E8D1F07-C2A4-4b9e-A3
 // error, once or from then on; FiredCount tells how many calls were failed.
 class Faults {
 public:
-    void FailCall(Op op, int nth, bool persistent = false, std::uint32_t error = ERROR_ACCESS_DENIED);
+    void FailCall(Op op, int nth, bool persistent = false,
+                  std::uint32_t error = ERROR_ACCESS_DENIED);
     void Clear();
     int FiredCount() const;
     // Used by the machine: counts the call and says whether it must fail (and with what).
     std::optional<std::uint32_t> Check(Op op);
 
 private:
-    struct Rule { Op op; int nth; bool persistent; std::uint32_t error; };
+    struct Rule {
+        Op op;
+        int nth;
+        bool persistent;
+        std::uint32_t error;
+    };
     std::vector<Rule> rules_;
     std::map<Op, int> calls_;
     int fired_ = 0;
@@ -147,8 +175,8 @@ public:
 
     // ---- The machine ----------------------------------------------------------
     const std::filesystem::path& Folder() const;
-    MachineProfile& Profile();           // changes take effect at once
-    void SaveProfile();                  // writes profile.ini
+    MachineProfile& Profile();  // changes take effect at once
+    void SaveProfile();         // writes profile.ini
     Faults& Fault();
     // The setup program itself: its path on the machine (GetModuleFileNameA), its
     // RCDATA resources by id (the payload container is 129) and the version strings
@@ -157,7 +185,8 @@ public:
                       std::map<std::string, std::string> versionStrings);
 
     // ---- Inspection and preparation (Windows paths, e.g. "C:\\Users\\User\\x.txt") ----
-    std::filesystem::path HostPath(std::string_view windowsPath) const;  // empty when not on a drive
+    std::filesystem::path HostPath(
+        std::string_view windowsPath) const;  // empty when not on a drive
     bool Exists(std::string_view windowsPath) const;
     std::optional<std::vector<std::uint8_t>> ReadFileBytes(std::string_view windowsPath) const;
     void PutFile(std::string_view windowsPath, std::span<const std::uint8_t> bytes,
@@ -169,7 +198,8 @@ public:
 
     // Registry paths start with a root name: "HKEY_CURRENT_USER\\Software\\...".
     bool KeyExists(std::string_view keyPath) const;
-    std::optional<RegistryValue> ReadValue(std::string_view keyPath, std::string_view valueName) const;
+    std::optional<RegistryValue> ReadValue(std::string_view keyPath,
+                                           std::string_view valueName) const;
     void PutValue(std::string_view keyPath, std::string_view valueName, const RegistryValue& value);
     void PutKey(std::string_view keyPath);
     std::string ExportRegistry() const;  // all roots as .reg text
@@ -191,8 +221,8 @@ public:
     LONG RegCreateKeyExA(HKEY parent, const char* subKey, DWORD reserved, char* keyClass,
                          DWORD options, REGSAM access, void* security, HKEY* result,
                          DWORD* disposition) override;
-    LONG RegQueryValueExA(HKEY key, const char* valueName, DWORD* reserved, DWORD* type,
-                          BYTE* data, DWORD* dataSize) override;
+    LONG RegQueryValueExA(HKEY key, const char* valueName, DWORD* reserved, DWORD* type, BYTE* data,
+                          DWORD* dataSize) override;
     LONG RegQueryValueExW(HKEY key, const WCHAR* valueName, DWORD* reserved, DWORD* type,
                           BYTE* data, DWORD* dataSize) override;
     LONG RegSetValueExA(HKEY key, const char* valueName, DWORD reserved, DWORD type,

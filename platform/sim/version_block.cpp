@@ -10,7 +10,9 @@ namespace {
 constexpr std::uint8_t kScratchTag[4] = {'S', 'W', 'K', 'A'};
 constexpr std::size_t kNodeHeaderSize = 6;
 
-std::size_t Align4(std::size_t n) { return (n + 3) & ~std::size_t{3}; }
+std::size_t Align4(std::size_t n) {
+    return (n + 3) & ~std::size_t{3};
+}
 
 void PutU16(std::vector<std::uint8_t>& b, std::size_t at, std::uint16_t v) {
     b[at] = static_cast<std::uint8_t>(v);
@@ -47,14 +49,17 @@ std::vector<std::uint8_t> Node(std::string_view key, bool isText, std::uint16_t 
 
 std::vector<std::uint8_t> FixedFileInfo() {
     std::vector<std::uint8_t> v;
-    for (std::uint32_t field : {kFixedFileInfoSignature, 0x00010000u, kFileVersionMS, kFileVersionLS,
-                                kFileVersionMS, kFileVersionLS, 0x3Fu, kFileFlagSpecialBuild,
-                                0x00040004u /* NT, 32-bit Windows */, 1u /* application */, 0u, 0u, 0u})
+    for (std::uint32_t field :
+         {kFixedFileInfoSignature, 0x00010000u, kFileVersionMS, kFileVersionLS, kFileVersionMS,
+          kFileVersionLS, 0x3Fu, kFileFlagSpecialBuild, 0x00040004u /* NT, 32-bit Windows */,
+          1u /* application */, 0u, 0u, 0u})
         AppendU32(v, field);
     return v;
 }
 
-std::uint16_t ReadU16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
+std::uint16_t ReadU16(const std::uint8_t* p) {
+    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+}
 
 // One node of a block, its fields checked against the bounds of its parent.
 struct ParsedNode {
@@ -64,7 +69,8 @@ struct ParsedNode {
     std::size_t valueOffset = 0, valueBytes = 0, valueLength = 0, childrenOffset = 0;
 };
 
-std::optional<ParsedNode> ParseNode(const std::uint8_t* block, std::size_t start, std::size_t limit) {
+std::optional<ParsedNode> ParseNode(const std::uint8_t* block, std::size_t start,
+                                    std::size_t limit) {
     if (start + kNodeHeaderSize > limit) return std::nullopt;
     ParsedNode node;
     node.start = start;
@@ -83,7 +89,8 @@ std::optional<ParsedNode> ParseNode(const std::uint8_t* block, std::size_t start
     node.valueOffset = Align4(pos + 2);
     node.valueBytes = node.isText ? node.valueLength * 2 : node.valueLength;
     if (node.valueOffset > node.end) node.valueOffset = node.end;
-    if (node.valueOffset + node.valueBytes > node.end) node.valueBytes = node.end - node.valueOffset;
+    if (node.valueOffset + node.valueBytes > node.end)
+        node.valueBytes = node.end - node.valueOffset;
     node.childrenOffset = Align4(node.valueOffset + node.valueBytes);
     return node;
 }
@@ -108,13 +115,15 @@ std::vector<std::uint8_t> BuildVersionBlock(const std::map<std::string, std::str
         std::vector<std::uint8_t> value;
         std::u16string wide = DecodeUtf8(text);
         AppendWide(value, wide);
-        stringNodes.push_back(Node(key, true, static_cast<std::uint16_t>(wide.size() + 1), value, {}));
+        stringNodes.push_back(
+            Node(key, true, static_cast<std::uint16_t>(wide.size() + 1), value, {}));
     }
     auto table = Node(kStringTableName, true, 0, {}, stringNodes);
     auto stringInfo = Node("StringFileInfo", true, 0, {}, {table});
     auto translation = Node("Translation", false, 4, {0x09, 0x04, 0xB0, 0x04}, {});
     auto varInfo = Node("VarFileInfo", true, 0, {}, {translation});
-    return Node("VS_VERSION_INFO", false, kFixedFileInfoSize, FixedFileInfo(), {stringInfo, varInfo});
+    return Node("VS_VERSION_INFO", false, kFixedFileInfoSize, FixedFileInfo(),
+                {stringInfo, varInfo});
 }
 
 std::uint32_t VersionBufferSize(std::span<const std::uint8_t> block) {
@@ -147,13 +156,16 @@ std::optional<VersionValue> QueryVersionValue(void* bufferStart, std::string_vie
         }
         pos = end + 1;
     }
-    if (!node->isText) return VersionValue{block + node->valueOffset, static_cast<std::uint32_t>(node->valueBytes)};
+    if (!node->isText)
+        return VersionValue{block + node->valueOffset,
+                            static_cast<std::uint32_t>(node->valueBytes)};
 
     // Text: convert into the scratch area at 3/2 of the value's offset, where a
     // UTF-8 form of up to three bytes per UTF-16 unit never overlaps another.
     std::size_t tagAt = Align4(blockLength);
     if (std::memcmp(block + tagAt, kScratchTag, 4) != 0) return std::nullopt;
-    std::size_t scratchSize = block[tagAt + 4] | (block[tagAt + 5] << 8) | (block[tagAt + 6] << 16) |
+    std::size_t scratchSize = block[tagAt + 4] | (block[tagAt + 5] << 8) |
+                              (block[tagAt + 6] << 16) |
                               (static_cast<std::size_t>(block[tagAt + 7]) << 24);
     std::u16string wide;
     for (std::size_t i = 0; i + 2 <= node->valueBytes; i += 2) {

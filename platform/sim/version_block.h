@@ -26,7 +26,7 @@
 namespace swk::sim {
 
 inline constexpr std::uint32_t kFixedFileInfoSignature = 0xFEEF04BD;
-inline constexpr std::uint32_t kFileFlagSpecialBuild = 0x20;  // VS_FF_SPECIALBUILD
+inline constexpr std::uint32_t kFileFlagSpecialBuild = 0x20;      // VS_FF_SPECIALBUILD
 inline constexpr std::uint32_t kFileVersionMS = (4u << 16) | 5u;  // 4.5.0.0
 inline constexpr std::uint32_t kFileVersionLS = 0;
 inline constexpr std::string_view kStringTableName = "040904B0";

@@ -7,7 +7,9 @@
 namespace swk::sim {
 namespace {
 
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+bool IsSeparator(char c) {
+    return c == '\\' || c == '/';
+}
 
 bool IsReservedDeviceName(std::string_view name) {
     std::string stem = FoldCase(name.substr(0, name.find('.')));

@@ -20,7 +20,7 @@ struct WindowsPath {
     std::vector<std::string> components;  // empty: the drive root
     bool valid = false;                   // false: ERROR_INVALID_NAME
     bool IsRoot() const { return components.empty(); }
-    std::string Text() const;             // "C:\a\b", "C:\" for the root
+    std::string Text() const;  // "C:\a\b", "C:\" for the root
 };
 
 WindowsPath ParseWindowsPath(std::string_view path);

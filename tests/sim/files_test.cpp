@@ -56,27 +56,46 @@ TEST_P(CreateFileCases, OpensOrFailsWithTheWindowsError) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, CreateFileCases,
-    ::testing::Values(
-        OpenCase{"NewFile", "C:\\Data\\new.txt", GENERIC_WRITE, FILE_SHARE_READ, CREATE_ALWAYS, true, 0},
-        OpenCase{"OverExisting", "C:\\Data\\old.txt", GENERIC_WRITE, 0, CREATE_ALWAYS, true, ERROR_ALREADY_EXISTS},
-        OpenCase{"ExistingForWrite", "C:\\Data\\old.txt", GENERIC_WRITE, FILE_SHARE_READ, OPEN_EXISTING, true, 0},
-        OpenCase{"ExistingForRead", "c:/data/OLD.TXT", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, true, 0},
-        OpenCase{"MissingFile", "C:\\Data\\none.txt", GENERIC_WRITE, FILE_SHARE_READ, OPEN_EXISTING, false, ERROR_FILE_NOT_FOUND},
-        OpenCase{"MissingFolder", "C:\\NoSuch\\x.txt", GENERIC_WRITE, 0, CREATE_ALWAYS, false, ERROR_PATH_NOT_FOUND},
-        OpenCase{"FileAsFolder", "C:\\Data\\old.txt\\x", GENERIC_WRITE, 0, CREATE_ALWAYS, false, ERROR_PATH_NOT_FOUND},
-        OpenCase{"ForbiddenChar", "C:\\Data\\a<b.txt", GENERIC_WRITE, 0, CREATE_ALWAYS, false, ERROR_INVALID_NAME},
-        OpenCase{"DeviceName", "C:\\Data\\con.txt", GENERIC_WRITE, 0, CREATE_ALWAYS, false, ERROR_INVALID_NAME},
-        OpenCase{"TrailingDot", "C:\\Data\\name.", GENERIC_WRITE, 0, CREATE_ALWAYS, false, ERROR_INVALID_NAME},
-        OpenCase{"ControlChar", "C:\\Data\\a\tb", GENERIC_WRITE, 0, CREATE_ALWAYS, false, ERROR_INVALID_NAME},
-        OpenCase{"ReadOnlyFile", "C:\\Data\\readonly.txt", GENERIC_WRITE, 0, CREATE_ALWAYS, false, ERROR_ACCESS_DENIED},
-        OpenCase{"ReadOnlyForRead", "C:\\Data\\readonly.txt", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, true, 0},
-        OpenCase{"DeniedFolder", "C:\\Locked\\new.txt", GENERIC_WRITE, 0, CREATE_ALWAYS, false, ERROR_ACCESS_DENIED},
-        OpenCase{"Folder", "C:\\Data", GENERIC_WRITE, 0, OPEN_EXISTING, false, ERROR_ACCESS_DENIED},
-        OpenCase{"RunningProgram", "C:\\apps\\RUNNING.exe", GENERIC_WRITE, 0, CREATE_ALWAYS, false, ERROR_SHARING_VIOLATION},
-        OpenCase{"UnassignedDrive", "Q:\\x.txt", GENERIC_WRITE, 0, CREATE_ALWAYS, false, ERROR_PATH_NOT_FOUND},
-        OpenCase{"DriveWithoutDisc", "E:\\x.txt", GENERIC_READ, 0, OPEN_EXISTING, false, ERROR_NOT_READY},
-        OpenCase{"NetworkPath", "\\\\server\\share\\x.txt", GENERIC_READ, 0, OPEN_EXISTING, false, 53},
-        OpenCase{"LongerThanMaxPath", kLongPath, GENERIC_WRITE, 0, CREATE_ALWAYS, false, ERROR_PATH_NOT_FOUND}),
+    ::testing::Values(OpenCase{"NewFile", "C:\\Data\\new.txt", GENERIC_WRITE, FILE_SHARE_READ,
+                               CREATE_ALWAYS, true, 0},
+                      OpenCase{"OverExisting", "C:\\Data\\old.txt", GENERIC_WRITE, 0, CREATE_ALWAYS,
+                               true, ERROR_ALREADY_EXISTS},
+                      OpenCase{"ExistingForWrite", "C:\\Data\\old.txt", GENERIC_WRITE,
+                               FILE_SHARE_READ, OPEN_EXISTING, true, 0},
+                      OpenCase{"ExistingForRead", "c:/data/OLD.TXT", GENERIC_READ, FILE_SHARE_READ,
+                               OPEN_EXISTING, true, 0},
+                      OpenCase{"MissingFile", "C:\\Data\\none.txt", GENERIC_WRITE, FILE_SHARE_READ,
+                               OPEN_EXISTING, false, ERROR_FILE_NOT_FOUND},
+                      OpenCase{"MissingFolder", "C:\\NoSuch\\x.txt", GENERIC_WRITE, 0,
+                               CREATE_ALWAYS, false, ERROR_PATH_NOT_FOUND},
+                      OpenCase{"FileAsFolder", "C:\\Data\\old.txt\\x", GENERIC_WRITE, 0,
+                               CREATE_ALWAYS, false, ERROR_PATH_NOT_FOUND},
+                      OpenCase{"ForbiddenChar", "C:\\Data\\a<b.txt", GENERIC_WRITE, 0,
+                               CREATE_ALWAYS, false, ERROR_INVALID_NAME},
+                      OpenCase{"DeviceName", "C:\\Data\\con.txt", GENERIC_WRITE, 0, CREATE_ALWAYS,
+                               false, ERROR_INVALID_NAME},
+                      OpenCase{"TrailingDot", "C:\\Data\\name.", GENERIC_WRITE, 0, CREATE_ALWAYS,
+                               false, ERROR_INVALID_NAME},
+                      OpenCase{"ControlChar", "C:\\Data\\a\tb", GENERIC_WRITE, 0, CREATE_ALWAYS,
+                               false, ERROR_INVALID_NAME},
+                      OpenCase{"ReadOnlyFile", "C:\\Data\\readonly.txt", GENERIC_WRITE, 0,
+                               CREATE_ALWAYS, false, ERROR_ACCESS_DENIED},
+                      OpenCase{"ReadOnlyForRead", "C:\\Data\\readonly.txt", GENERIC_READ,
+                               FILE_SHARE_READ, OPEN_EXISTING, true, 0},
+                      OpenCase{"DeniedFolder", "C:\\Locked\\new.txt", GENERIC_WRITE, 0,
+                               CREATE_ALWAYS, false, ERROR_ACCESS_DENIED},
+                      OpenCase{"Folder", "C:\\Data", GENERIC_WRITE, 0, OPEN_EXISTING, false,
+                               ERROR_ACCESS_DENIED},
+                      OpenCase{"RunningProgram", "C:\\apps\\RUNNING.exe", GENERIC_WRITE, 0,
+                               CREATE_ALWAYS, false, ERROR_SHARING_VIOLATION},
+                      OpenCase{"UnassignedDrive", "Q:\\x.txt", GENERIC_WRITE, 0, CREATE_ALWAYS,
+                               false, ERROR_PATH_NOT_FOUND},
+                      OpenCase{"DriveWithoutDisc", "E:\\x.txt", GENERIC_READ, 0, OPEN_EXISTING,
+                               false, ERROR_NOT_READY},
+                      OpenCase{"NetworkPath", "\\\\server\\share\\x.txt", GENERIC_READ, 0,
+                               OPEN_EXISTING, false, 53},
+                      OpenCase{"LongerThanMaxPath", kLongPath, GENERIC_WRITE, 0, CREATE_ALWAYS,
+                               false, ERROR_PATH_NOT_FOUND}),
     [](const auto& testCase) { return std::string(testCase.param.name); });
 
 TEST_F(MachineTest, CreateAlwaysEmptiesAnExistingFileAndKeepsItsStoredName) {
@@ -106,22 +125,26 @@ TEST_F(MachineTest, ShareModesDecideWhoElseMayOpenTheFile) {
     machine_->PutFile("C:\\f.bin", Bytes("data"));
     HANDLE exclusive = Open("C:\\f.bin", GENERIC_WRITE, 0, OPEN_EXISTING);
     ASSERT_NE(exclusive, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(Open("C:\\F.BIN", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(Open("C:\\F.BIN", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING),
+              INVALID_HANDLE_VALUE);
     EXPECT_EQ(machine_->GetLastError(), ERROR_SHARING_VIOLATION);
     EXPECT_FALSE(machine_->DeleteFileW(W("C:\\f.bin").c_str()));
     EXPECT_EQ(machine_->GetLastError(), ERROR_SHARING_VIOLATION);
     OFSTRUCT record{};
-    EXPECT_LT(machine_->LZOpenFileW(W("C:\\f.bin").c_str(), &record, OF_READ | OF_SHARE_DENY_WRITE), 0);
+    EXPECT_LT(machine_->LZOpenFileW(W("C:\\f.bin").c_str(), &record, OF_READ | OF_SHARE_DENY_WRITE),
+              0);
     machine_->CloseHandle(exclusive);
 
     // A writer that lets readers in: readers that tolerate the writer may open it.
     HANDLE writer = Open("C:\\f.bin", GENERIC_WRITE, FILE_SHARE_READ, OPEN_EXISTING);
     ASSERT_NE(writer, INVALID_HANDLE_VALUE);
-    HANDLE reader = Open("C:\\f.bin", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
+    HANDLE reader =
+        Open("C:\\f.bin", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
     EXPECT_NE(reader, INVALID_HANDLE_VALUE);
     EXPECT_EQ(Open("C:\\f.bin", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING), INVALID_HANDLE_VALUE)
         << "a reader that denies writers cannot join an open writer";
-    EXPECT_EQ(Open("C:\\f.bin", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING), INVALID_HANDLE_VALUE)
+    EXPECT_EQ(Open("C:\\f.bin", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING),
+              INVALID_HANDLE_VALUE)
         << "a second writer is refused by the first one's share mode";
     machine_->CloseHandle(reader);
     machine_->CloseHandle(writer);
@@ -148,7 +171,8 @@ TEST_F(MachineTest, LastWriteTimeIsKeptToTheTickAcrossReopening) {
         Reopen();
         EXPECT_EQ(machine_->Stat("C:\\t.bin")->lastWriteTime, ticks);
         WIN32_FILE_ATTRIBUTE_DATA info;
-        ASSERT_TRUE(machine_->GetFileAttributesExW(W("C:\\t.bin").c_str(), GetFileExInfoStandard, &info));
+        ASSERT_TRUE(
+            machine_->GetFileAttributesExW(W("C:\\t.bin").c_str(), GetFileExInfoStandard, &info));
         EXPECT_EQ(FileTimeValue(info.ftLastWriteTime), ticks);
         EXPECT_EQ(info.nFileSizeLow, 3u);
     }
@@ -165,6 +189,15 @@ TEST_F(MachineTest, ReadOnlyHandlesCannotWriteOrSetTimes) {
     EXPECT_FALSE(machine_->SetFileTime(h, nullptr, nullptr, &time));
     machine_->CloseHandle(h);
     EXPECT_EQ(machine_->Stat("C:\\r.bin")->lastWriteTime, kSomeTime);
+}
+
+TEST_F(MachineTest, ZeroFileTimeLeavesTheTimeAsItIs) {
+    machine_->PutFile("C:\\z.bin", Bytes("abc"), kSomeTime);
+    HANDLE h = Open("C:\\z.bin", GENERIC_WRITE, FILE_SHARE_READ, OPEN_EXISTING);
+    FILETIME zero{};
+    EXPECT_TRUE(machine_->SetFileTime(h, nullptr, nullptr, &zero));
+    machine_->CloseHandle(h);
+    EXPECT_EQ(machine_->Stat("C:\\z.bin")->lastWriteTime, kSomeTime);
 }
 
 class FillingDrive : public MachineTest {
@@ -221,16 +254,17 @@ TEST_P(DeleteFileCases, DeletesOrRefuses) {
     EXPECT_EQ(machine_->Exists(c.path), existed && !c.succeeds);
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, DeleteFileCases,
-                         ::testing::Values(PathCase{"Plain", "c:\\data\\PLAIN.txt", true, 0},
-                                           PathCase{"Missing", "C:\\Data\\none.txt", false, ERROR_FILE_NOT_FOUND},
-                                           PathCase{"MissingFolder", "C:\\None\\x.txt", false, ERROR_PATH_NOT_FOUND},
-                                           PathCase{"Folder", "C:\\Data", false, ERROR_ACCESS_DENIED},
-                                           PathCase{"ReadOnly", "C:\\Data\\readonly.txt", false, ERROR_ACCESS_DENIED},
-                                           PathCase{"Running", "C:\\Apps\\running.exe", false, ERROR_ACCESS_DENIED},
-                                           PathCase{"Denied", "C:\\Locked\\file.txt", false, ERROR_ACCESS_DENIED},
-                                           PathCase{"BadName", "C:\\Data\\x?.txt", false, ERROR_INVALID_NAME}),
-                         [](const auto& testCase) { return std::string(testCase.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Table, DeleteFileCases,
+    ::testing::Values(PathCase{"Plain", "c:\\data\\PLAIN.txt", true, 0},
+                      PathCase{"Missing", "C:\\Data\\none.txt", false, ERROR_FILE_NOT_FOUND},
+                      PathCase{"MissingFolder", "C:\\None\\x.txt", false, ERROR_PATH_NOT_FOUND},
+                      PathCase{"Folder", "C:\\Data", false, ERROR_ACCESS_DENIED},
+                      PathCase{"ReadOnly", "C:\\Data\\readonly.txt", false, ERROR_ACCESS_DENIED},
+                      PathCase{"Running", "C:\\Apps\\running.exe", false, ERROR_ACCESS_DENIED},
+                      PathCase{"Denied", "C:\\Locked\\file.txt", false, ERROR_ACCESS_DENIED},
+                      PathCase{"BadName", "C:\\Data\\x?.txt", false, ERROR_INVALID_NAME}),
+    [](const auto& testCase) { return std::string(testCase.param.name); });
 
 class CreateDirectoryCases : public MachineTest, public ::testing::WithParamInterface<PathCase> {
 protected:
@@ -252,17 +286,18 @@ TEST_P(CreateDirectoryCases, CreatesOrRefuses) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, CreateDirectoryCases,
-                         ::testing::Values(PathCase{"New", "C:\\Data\\Sub\\", true, 0},
-                                           PathCase{"ForwardSlashes", "C:/Data/Other", true, 0},
-                                           PathCase{"Exists", "C:\\DATA", false, ERROR_ALREADY_EXISTS},
-                                           PathCase{"FileThere", "C:\\Data\\file.txt", false, ERROR_ALREADY_EXISTS},
-                                           PathCase{"ParentMissing", "C:\\A\\B", false, ERROR_PATH_NOT_FOUND},
-                                           PathCase{"Denied", "C:\\Program Files\\Tarnwell", false, ERROR_ACCESS_DENIED},
-                                           PathCase{"Root", "C:\\", false, ERROR_ACCESS_DENIED},
-                                           PathCase{"Reserved", "C:\\Data\\LPT1", false, ERROR_INVALID_NAME},
-                                           PathCase{"TooLongForAFolder", kLongFolder, false, 206}),
-                         [](const auto& testCase) { return std::string(testCase.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Table, CreateDirectoryCases,
+    ::testing::Values(PathCase{"New", "C:\\Data\\Sub\\", true, 0},
+                      PathCase{"ForwardSlashes", "C:/Data/Other", true, 0},
+                      PathCase{"Exists", "C:\\DATA", false, ERROR_ALREADY_EXISTS},
+                      PathCase{"FileThere", "C:\\Data\\file.txt", false, ERROR_ALREADY_EXISTS},
+                      PathCase{"ParentMissing", "C:\\A\\B", false, ERROR_PATH_NOT_FOUND},
+                      PathCase{"Denied", "C:\\Program Files\\Tarnwell", false, ERROR_ACCESS_DENIED},
+                      PathCase{"Root", "C:\\", false, ERROR_ACCESS_DENIED},
+                      PathCase{"Reserved", "C:\\Data\\LPT1", false, ERROR_INVALID_NAME},
+                      PathCase{"TooLongForAFolder", kLongFolder, false, 206}),
+    [](const auto& testCase) { return std::string(testCase.param.name); });
 
 TEST_F(MachineTest, AttributesTellFilesFoldersAndDriveRootsApart) {
     machine_->PutFile("C:\\Data\\f.txt", Bytes("12345"));
@@ -270,20 +305,25 @@ TEST_F(MachineTest, AttributesTellFilesFoldersAndDriveRootsApart) {
     WIN32_FILE_ATTRIBUTE_DATA info;
     ASSERT_TRUE(machine_->GetFileAttributesExW(W("C:\\").c_str(), GetFileExInfoStandard, &info));
     EXPECT_EQ(info.dwFileAttributes, FILE_ATTRIBUTE_DIRECTORY);
-    ASSERT_TRUE(machine_->GetFileAttributesExW(W("C:\\data\\").c_str(), GetFileExInfoStandard, &info));
+    ASSERT_TRUE(
+        machine_->GetFileAttributesExW(W("C:\\data\\").c_str(), GetFileExInfoStandard, &info));
     EXPECT_EQ(info.dwFileAttributes, FILE_ATTRIBUTE_DIRECTORY);
-    ASSERT_TRUE(machine_->GetFileAttributesExW(W("C:\\Data\\F.txt").c_str(), GetFileExInfoStandard, &info));
+    ASSERT_TRUE(
+        machine_->GetFileAttributesExW(W("C:\\Data\\F.txt").c_str(), GetFileExInfoStandard, &info));
     EXPECT_EQ(info.dwFileAttributes, FILE_ATTRIBUTE_READONLY);
     EXPECT_EQ(info.nFileSizeLow, 5u);
     EXPECT_FALSE(machine_->GetFileAttributesExW(W("Q:\\").c_str(), GetFileExInfoStandard, &info));
     EXPECT_EQ(machine_->GetLastError(), ERROR_PATH_NOT_FOUND);
-    EXPECT_FALSE(machine_->GetFileAttributesExW(W("C:\\Data\\g.txt").c_str(), GetFileExInfoStandard, &info));
+    EXPECT_FALSE(
+        machine_->GetFileAttributesExW(W("C:\\Data\\g.txt").c_str(), GetFileExInfoStandard, &info));
     EXPECT_EQ(machine_->GetLastError(), ERROR_FILE_NOT_FOUND);
     Reopen();
-    EXPECT_TRUE(machine_->Stat("C:\\Data\\f.txt")->readOnly) << "the read-only mark survives reopening";
+    EXPECT_TRUE(machine_->Stat("C:\\Data\\f.txt")->readOnly)
+        << "the read-only mark survives reopening";
 }
 
-// ---- Drives --------------------------------------------------------------------------------------
+// ---- Drives
+// --------------------------------------------------------------------------------------
 
 class Drives : public MachineTest {
 protected:
@@ -318,7 +358,8 @@ TEST_F(Drives, FreeSpaceComesFromTheProfileOrFails) {
     EXPECT_EQ(machine_->GetLastError(), ERROR_PATH_NOT_FOUND);
 }
 
-// ---- Counting faults ---------------------------------------------------------------------------------
+// ---- Counting faults
+// ---------------------------------------------------------------------------------
 
 TEST_F(MachineTest, CountedFaultsFailTheNthCallOnceOrFromThenOn) {
     machine_->Fault().FailCall(Op::CreateDirectoryW, 2, false, ERROR_ACCESS_DENIED);
@@ -332,7 +373,8 @@ TEST_F(MachineTest, CountedFaultsFailTheNthCallOnceOrFromThenOn) {
     HANDLE h = Open("C:\\w.bin", GENERIC_WRITE, 0, CREATE_ALWAYS);
     DWORD written = 0;
     std::vector<bool> writes;
-    for (int i = 0; i < 3; ++i) writes.push_back(machine_->WriteFile(h, "x", 1, &written, nullptr) != FALSE);
+    for (int i = 0; i < 3; ++i)
+        writes.push_back(machine_->WriteFile(h, "x", 1, &written, nullptr) != FALSE);
     EXPECT_EQ(writes, (std::vector<bool>{true, false, false}));
     EXPECT_EQ(machine_->GetLastError(), ERROR_DISK_FULL);
     machine_->CloseHandle(h);

@@ -15,9 +15,13 @@
 
 namespace swk::sim::test {
 
-inline std::u16string W(std::string_view text) { return DecodeUtf8(text); }
+inline std::u16string W(std::string_view text) {
+    return DecodeUtf8(text);
+}
 
-inline std::vector<std::uint8_t> Bytes(std::string_view text) { return {text.begin(), text.end()}; }
+inline std::vector<std::uint8_t> Bytes(std::string_view text) {
+    return {text.begin(), text.end()};
+}
 
 inline std::filesystem::path MakeTempFolder() {
     std::string pattern = (std::filesystem::temp_directory_path() / "swk-sim-XXXXXX").string();
@@ -44,8 +48,8 @@ protected:
     }
 
     HANDLE Open(std::string_view path, DWORD access, DWORD share, DWORD creation) {
-        return machine_->CreateFileW(W(path).c_str(), access, share, nullptr, creation, FILE_ATTRIBUTE_NORMAL,
-                                     NO_HANDLE);
+        return machine_->CreateFileW(W(path).c_str(), access, share, nullptr, creation,
+                                     FILE_ATTRIBUTE_NORMAL, NO_HANDLE);
     }
 
     std::filesystem::path folder_;

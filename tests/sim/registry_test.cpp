@@ -21,14 +21,15 @@ protected:
     }
     HKEY Create(HKEY root, const char* subKey, DWORD* disposition = nullptr) {
         HKEY key = NO_KEY;
-        EXPECT_EQ(machine_->RegCreateKeyExA(root, subKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
-                                            nullptr, &key, disposition),
+        EXPECT_EQ(machine_->RegCreateKeyExA(root, subKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                            KEY_ALL_ACCESS, nullptr, &key, disposition),
                   ERROR_SUCCESS);
         return key;
     }
     LONG SetText(HKEY key, const char* name, std::string_view text) {
         std::string data(text);
-        return machine_->RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+        return machine_->RegSetValueExA(key, name, 0, REG_SZ,
+                                        reinterpret_cast<const BYTE*>(data.c_str()),
                                         static_cast<DWORD>(data.size() + 1));
     }
     std::string RegFile(const char* name) {
@@ -46,28 +47,34 @@ TEST_F(Registry, ValuesSurviveReopeningAndNamesIgnoreCase) {
     ASSERT_EQ(SetText(key, "Path", "C:\\Program Files\\Tarnwell \"quoted\""), ERROR_SUCCESS);
     ASSERT_EQ(SetText(key, "", "default text"), ERROR_SUCCESS);
     DWORD one = 1;
-    ASSERT_EQ(machine_->RegSetValueExA(key, "Count", 0, REG_DWORD, reinterpret_cast<BYTE*>(&one), 4), ERROR_SUCCESS);
+    ASSERT_EQ(
+        machine_->RegSetValueExA(key, "Count", 0, REG_DWORD, reinterpret_cast<BYTE*>(&one), 4),
+        ERROR_SUCCESS);
     EXPECT_EQ(machine_->RegCloseKey(key), ERROR_SUCCESS);
     Reopen();
 
     HKEY again = NO_KEY;
-    ASSERT_EQ(machine_->RegOpenKeyA(HKEY_LOCAL_MACHINE, "software\\TARNWELL\\stashwick", &again), ERROR_SUCCESS);
+    ASSERT_EQ(machine_->RegOpenKeyA(HKEY_LOCAL_MACHINE, "software\\TARNWELL\\stashwick", &again),
+              ERROR_SUCCESS);
     char buffer[261] = {};
     DWORD size = sizeof buffer, type = 0;
-    ASSERT_EQ(machine_->RegQueryValueExA(again, "PATH", nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size),
+    ASSERT_EQ(machine_->RegQueryValueExA(again, "PATH", nullptr, &type,
+                                         reinterpret_cast<BYTE*>(buffer), &size),
               ERROR_SUCCESS);
     EXPECT_EQ(type, REG_SZ);
     EXPECT_STREQ(buffer, "C:\\Program Files\\Tarnwell \"quoted\"");
     EXPECT_EQ(size, 35u);
     size = sizeof buffer;
-    ASSERT_EQ(machine_->RegQueryValueExA(again, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size),
+    ASSERT_EQ(machine_->RegQueryValueExA(again, nullptr, nullptr, nullptr,
+                                         reinterpret_cast<BYTE*>(buffer), &size),
               ERROR_SUCCESS);
     EXPECT_STREQ(buffer, "default text");
     EXPECT_EQ(machine_->ReadValue("HKLM\\SOFTWARE\\Tarnwell\\Stashwick", "count")->data,
               (std::vector<std::uint8_t>{1, 0, 0, 0}));
     Create(HKEY_LOCAL_MACHINE, "Software\\tarnwell\\STASHWICK", &disposition);
     EXPECT_EQ(disposition, REG_OPENED_EXISTING_KEY);
-    EXPECT_NE(RegFile("HKLM.reg").find("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Tarnwell\\Stashwick]"), std::string::npos)
+    EXPECT_NE(RegFile("HKLM.reg").find("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Tarnwell\\Stashwick]"),
+              std::string::npos)
         << "a key keeps the case it was created with";
 }
 
@@ -84,37 +91,43 @@ TEST_F(Registry, QueryReportsSizesMissingValuesAndShortBuffers) {
     HKEY key = Create(HKEY_CURRENT_USER, "Software\\Q");
     SetText(key, "Long", "0123456789");
     DWORD size = 0, type = 0;
-    EXPECT_EQ(machine_->RegQueryValueExA(key, "Long", nullptr, &type, nullptr, &size), ERROR_SUCCESS);
+    EXPECT_EQ(machine_->RegQueryValueExA(key, "Long", nullptr, &type, nullptr, &size),
+              ERROR_SUCCESS);
     EXPECT_EQ(size, 11u);
     char small[4];
     size = sizeof small;
-    EXPECT_EQ(machine_->RegQueryValueExA(key, "Long", nullptr, nullptr, reinterpret_cast<BYTE*>(small), &size),
+    EXPECT_EQ(machine_->RegQueryValueExA(key, "Long", nullptr, nullptr,
+                                         reinterpret_cast<BYTE*>(small), &size),
               static_cast<LONG>(ERROR_MORE_DATA));
     EXPECT_EQ(size, 11u);
     size = sizeof small;
-    EXPECT_EQ(machine_->RegQueryValueExA(key, "None", nullptr, nullptr, reinterpret_cast<BYTE*>(small), &size),
+    EXPECT_EQ(machine_->RegQueryValueExA(key, "None", nullptr, nullptr,
+                                         reinterpret_cast<BYTE*>(small), &size),
               static_cast<LONG>(ERROR_FILE_NOT_FOUND));
     WCHAR wide[4];
     size = sizeof wide;
-    EXPECT_EQ(machine_->RegQueryValueExW(key, W("Long").c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(wide), &size),
+    EXPECT_EQ(machine_->RegQueryValueExW(key, W("Long").c_str(), nullptr, nullptr,
+                                         reinterpret_cast<BYTE*>(wide), &size),
               static_cast<LONG>(ERROR_MORE_DATA));
     EXPECT_EQ(size, 22u) << "the wide form needs two bytes per unit";
 }
 
 TEST_F(Registry, WideQueryConvertsNarrowStoredTextToUtf16) {
-    HKEY key = Create(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders");
+    HKEY key = Create(HKEY_CURRENT_USER,
+                      "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders");
     SetText(key, "Mine", "C:\\Users\\Jürgen\\日本\\😀");
     WCHAR wide[261] = {};
     DWORD size = sizeof wide, type = 0;
-    ASSERT_EQ(machine_->RegQueryValueExW(key, W("mine").c_str(), nullptr, &type, reinterpret_cast<BYTE*>(wide), &size),
+    ASSERT_EQ(machine_->RegQueryValueExW(key, W("mine").c_str(), nullptr, &type,
+                                         reinterpret_cast<BYTE*>(wide), &size),
               ERROR_SUCCESS);
     std::u16string expected = W("C:\\Users\\Jürgen\\日本\\😀");
     EXPECT_EQ(std::u16string(wide), expected);
     EXPECT_EQ(size, (expected.size() + 1) * 2);
     // The machine's own low-integrity folder value, read the same way.
     size = sizeof wide;
-    ASSERT_EQ(machine_->RegQueryValueExW(key, W("{A520A1A4-1780-4FF6-BD18-167343C5AF16}").c_str(), nullptr, nullptr,
-                                         reinterpret_cast<BYTE*>(wide), &size),
+    ASSERT_EQ(machine_->RegQueryValueExW(key, W("{A520A1A4-1780-4FF6-BD18-167343C5AF16}").c_str(),
+                                         nullptr, nullptr, reinterpret_cast<BYTE*>(wide), &size),
               ERROR_SUCCESS);
     EXPECT_EQ(std::u16string(wide), W("C:\\Users\\User\\AppData\\LocalLow"));
 }
@@ -125,7 +138,8 @@ TEST_F(Registry, OpenFindsExistingKeysOnly) {
     EXPECT_EQ(machine_->RegOpenKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Tarnwell\\Other", &key),
               static_cast<LONG>(ERROR_FILE_NOT_FOUND));
     EXPECT_EQ(key, NO_KEY);
-    EXPECT_EQ(machine_->RegOpenKeyA(HKEY_LOCAL_MACHINE, "\\SOFTWARE", &key), static_cast<LONG>(ERROR_BAD_PATHNAME));
+    EXPECT_EQ(machine_->RegOpenKeyA(HKEY_LOCAL_MACHINE, "\\SOFTWARE", &key),
+              static_cast<LONG>(ERROR_BAD_PATHNAME));
     ASSERT_EQ(machine_->RegOpenKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Tarnwell", &key), ERROR_SUCCESS);
     HKEY child = NO_KEY;
     ASSERT_EQ(machine_->RegOpenKeyA(key, "Stashwick", &child), ERROR_SUCCESS);
@@ -136,15 +150,18 @@ TEST_F(Registry, OpenFindsExistingKeysOnly) {
     EXPECT_EQ(same, HKEY_CURRENT_USER);
     EXPECT_EQ(machine_->RegCloseKey(child), ERROR_SUCCESS);
     EXPECT_EQ(machine_->RegCloseKey(child), static_cast<LONG>(ERROR_INVALID_HANDLE));
-    EXPECT_EQ(machine_->RegOpenKeyA(HKEY_DYN_DATA, "x", &same), static_cast<LONG>(ERROR_FILE_NOT_FOUND));
-    EXPECT_EQ(machine_->RegCreateKeyExA(HKEY_PERFORMANCE_DATA, "x", 0, nullptr, 0, KEY_WRITE, nullptr, &same, nullptr),
+    EXPECT_EQ(machine_->RegOpenKeyA(HKEY_DYN_DATA, "x", &same),
+              static_cast<LONG>(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(machine_->RegCreateKeyExA(HKEY_PERFORMANCE_DATA, "x", 0, nullptr, 0, KEY_WRITE,
+                                        nullptr, &same, nullptr),
               static_cast<LONG>(ERROR_ACCESS_DENIED));
 }
 
 TEST_F(Registry, ClassesRootIsAViewOfMachineClasses) {
     HKEY key = Create(HKEY_CLASSES_ROOT, "CLSID\\{0}");
     SetText(key, "", "class");
-    EXPECT_EQ(machine_->ReadValue("HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\{0}", "")->Text(), "class");
+    EXPECT_EQ(machine_->ReadValue("HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\{0}", "")->Text(),
+              "class");
     EXPECT_TRUE(machine_->KeyExists("HKEY_CLASSES_ROOT\\clsid\\{0}"));
 }
 
@@ -177,16 +194,21 @@ INSTANTIATE_TEST_SUITE_P(
     Table, RegistryDelete,
     ::testing::Values(DeleteCase{"Leaf", HKEY_CURRENT_USER, "Software\\Tree\\LEAF", ERROR_SUCCESS},
                       DeleteCase{"Single", HKEY_CURRENT_USER, "software\\single", ERROR_SUCCESS},
-                      DeleteCase{"Missing", HKEY_CURRENT_USER, "Software\\None", static_cast<LONG>(ERROR_FILE_NOT_FOUND)},
-                      DeleteCase{"HasSubkeys", HKEY_CURRENT_USER, "Software\\Tree", static_cast<LONG>(ERROR_ACCESS_DENIED)},
-                      DeleteCase{"Denied", HKEY_CURRENT_USER, "Software\\Pinned\\Below", static_cast<LONG>(ERROR_ACCESS_DENIED)},
-                      DeleteCase{"Root", HKEY_CURRENT_USER, "", static_cast<LONG>(ERROR_ACCESS_DENIED)}),
+                      DeleteCase{"Missing", HKEY_CURRENT_USER, "Software\\None",
+                                 static_cast<LONG>(ERROR_FILE_NOT_FOUND)},
+                      DeleteCase{"HasSubkeys", HKEY_CURRENT_USER, "Software\\Tree",
+                                 static_cast<LONG>(ERROR_ACCESS_DENIED)},
+                      DeleteCase{"Denied", HKEY_CURRENT_USER, "Software\\Pinned\\Below",
+                                 static_cast<LONG>(ERROR_ACCESS_DENIED)},
+                      DeleteCase{"Root", HKEY_CURRENT_USER, "",
+                                 static_cast<LONG>(ERROR_ACCESS_DENIED)}),
     [](const auto& testCase) { return std::string(testCase.param.name); });
 
 TEST_F(Registry, DeniedKeysRefuseCreationAndWritingBelowThem) {
     HKEY key = NO_KEY;
     for (const char* subKey : {"SOFTWARE\\Policies", "SOFTWARE\\policies\\Tarnwell\\X"})
-        EXPECT_EQ(machine_->RegCreateKeyExA(HKEY_LOCAL_MACHINE, subKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
+        EXPECT_EQ(machine_->RegCreateKeyExA(HKEY_LOCAL_MACHINE, subKey, 0, nullptr, 0, KEY_WRITE,
+                                            nullptr, &key, nullptr),
                   static_cast<LONG>(ERROR_ACCESS_DENIED))
             << subKey;
     EXPECT_FALSE(machine_->KeyExists("HKLM\\SOFTWARE\\Policies"));
@@ -200,19 +222,21 @@ TEST_F(Registry, KeysStopAt512LevelsAndNamesAt255Characters) {
     for (int level = 1; level <= 512; ++level) path += level == 1 ? "K" : "\\K";
     machine_->PutKey("HKEY_CURRENT_USER\\" + path);
     HKEY key = NO_KEY;
-    ASSERT_EQ(machine_->RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
+    ASSERT_EQ(machine_->RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_WRITE,
+                                        nullptr, &key, nullptr),
               ERROR_SUCCESS);
     HKEY deeper = NO_KEY;
-    EXPECT_EQ(machine_->RegCreateKeyExA(key, "K", 0, nullptr, 0, KEY_WRITE, nullptr, &deeper, nullptr),
-              static_cast<LONG>(ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(
+        machine_->RegCreateKeyExA(key, "K", 0, nullptr, 0, KEY_WRITE, nullptr, &deeper, nullptr),
+        static_cast<LONG>(ERROR_INVALID_PARAMETER));
     machine_->RegCloseKey(key);
     std::string longName(256, 'n');
-    EXPECT_EQ(machine_->RegCreateKeyExA(HKEY_CURRENT_USER, longName.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &deeper,
-                                        nullptr),
+    EXPECT_EQ(machine_->RegCreateKeyExA(HKEY_CURRENT_USER, longName.c_str(), 0, nullptr, 0,
+                                        KEY_WRITE, nullptr, &deeper, nullptr),
               static_cast<LONG>(ERROR_INVALID_PARAMETER));
     longName.pop_back();
-    EXPECT_EQ(machine_->RegCreateKeyExA(HKEY_CURRENT_USER, longName.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &deeper,
-                                        nullptr),
+    EXPECT_EQ(machine_->RegCreateKeyExA(HKEY_CURRENT_USER, longName.c_str(), 0, nullptr, 0,
+                                        KEY_WRITE, nullptr, &deeper, nullptr),
               ERROR_SUCCESS);
 }
 
@@ -226,7 +250,8 @@ TEST_F(Registry, InjectedFaultsAreReturnedAsTheStatus) {
     machine_->Fault().FailCall(Op::RegCreateKeyExA, 1, false, ERROR_ACCESS_DENIED);
     machine_->Fault().FailCall(Op::RegSetValueExA, 1, false, ERROR_NOT_ENOUGH_MEMORY);
     HKEY key = NO_KEY;
-    EXPECT_EQ(machine_->RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\F", 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
+    EXPECT_EQ(machine_->RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\F", 0, nullptr, 0, KEY_WRITE,
+                                        nullptr, &key, nullptr),
               static_cast<LONG>(ERROR_ACCESS_DENIED));
     EXPECT_FALSE(machine_->KeyExists("HKCU\\Software\\F"));
     key = Create(HKEY_CURRENT_USER, "Software\\F");
@@ -269,9 +294,10 @@ TEST(RegText, EveryValueTypeSurvivesExportAndImport) {
 
 TEST(RegText, UnreadableLinesAreCountedAndSkipped) {
     RegistryStore store;
-    EXPECT_EQ(store.Import("Windows Registry Editor Version 5.00\n[HKEY_NOWHERE\\X]\n\"a\"=\"b\"\n"
-                           "[HKEY_USERS\\Y]\n\"n\"=dword:zz\n\"unterminated=\"x\"\n\"ok\"=\"fine\"\n"),
-              4);
+    EXPECT_EQ(
+        store.Import("Windows Registry Editor Version 5.00\n[HKEY_NOWHERE\\X]\n\"a\"=\"b\"\n"
+                     "[HKEY_USERS\\Y]\n\"n\"=dword:zz\n\"unterminated=\"x\"\n\"ok\"=\"fine\"\n"),
+        4);
     EXPECT_EQ(store.Find(*ParseKeyPath("HKEY_USERS\\Y"))->Value("ok")->Text(), "fine");
 }
 

@@ -44,8 +44,11 @@ TEST_P(SpecialFolders, ResolveToWindows7DefaultsAndCreateMissingOnes) {
 INSTANTIATE_TEST_SUITE_P(
     Table, SpecialFolders,
     ::testing::Values(FolderCase{CSIDL_PERSONAL, "C:\\Users\\User\\Documents"},
-                      FolderCase{CSIDL_COMMON_PROGRAMS, "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs"},
-                      FolderCase{CSIDL_COMMON_STARTUP, "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\Startup"},
+                      FolderCase{CSIDL_COMMON_PROGRAMS,
+                                 "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs"},
+                      FolderCase{
+                          CSIDL_COMMON_STARTUP,
+                          "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\Startup"},
                       FolderCase{CSIDL_COMMON_DESKTOPDIRECTORY, "C:\\Users\\Public\\Desktop"},
                       FolderCase{CSIDL_LOCAL_APPDATA, "C:\\Users\\User\\AppData\\Local"},
                       FolderCase{CSIDL_COMMON_APPDATA, "C:\\ProgramData"},
@@ -75,7 +78,8 @@ protected:
         p.runningPrograms = {"C:\\App\\run.exe"};
         return p;
     }
-    int Run(UINT function, const std::u16string& from, const std::u16string& to, FILEOP_FLAGS flags, bool* aborted) {
+    int Run(UINT function, const std::u16string& from, const std::u16string& to, FILEOP_FLAGS flags,
+            bool* aborted) {
         SHFILEOPSTRUCTW op;
         op.wFunc = function;
         op.pFrom = from.c_str();
@@ -108,10 +112,14 @@ TEST_F(ShellFileOperations, FilesInUseAreNotDeletedOrMoved) {
     machine_->PutFile("C:\\App\\open.bin", Bytes("x"));
     HANDLE h = Open("C:\\App\\open.bin", GENERIC_WRITE, FILE_SHARE_READ, OPEN_EXISTING);
     bool aborted = false;
-    EXPECT_EQ(Run(FO_DELETE, PathList({"C:\\App\\run.exe"}), {}, kFlags, &aborted), static_cast<int>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(Run(FO_DELETE, PathList({"C:\\App\\run.exe"}), {}, kFlags, &aborted),
+              static_cast<int>(ERROR_ACCESS_DENIED));
     EXPECT_TRUE(aborted);
-    EXPECT_NE(Run(FO_MOVE, PathList({"C:\\App\\open.bin"}), PathList({"C:\\o.bin"}), kFlags | FOF_MULTIDESTFILES, &aborted), 0);
-    EXPECT_NE(Run(FO_DELETE, PathList({"C:\\App"}), {}, kFlags, &aborted), 0) << "a folder holding files in use stays";
+    EXPECT_NE(Run(FO_MOVE, PathList({"C:\\App\\open.bin"}), PathList({"C:\\o.bin"}),
+                  kFlags | FOF_MULTIDESTFILES, &aborted),
+              0);
+    EXPECT_NE(Run(FO_DELETE, PathList({"C:\\App"}), {}, kFlags, &aborted), 0)
+        << "a folder holding files in use stays";
     EXPECT_TRUE(machine_->Exists("C:\\App\\run.exe"));
     EXPECT_TRUE(machine_->Exists("C:\\App\\open.bin"));
     machine_->CloseHandle(h);
@@ -131,7 +139,8 @@ TEST_F(ShellFileOperations, MoveToFullTargetPathsMakesFoldersAndKeepsTimes) {
     EXPECT_EQ(machine_->ReadFileBytes("C:\\Docs\\Pages_2014_09_04 14_05_09.swk"), Bytes("pages"));
     EXPECT_EQ(machine_->Stat("C:\\Docs\\Pages_2014_09_04 14_05_09.swk")->lastWriteTime, kSomeTime);
     EXPECT_EQ(machine_->Stat("C:\\New\\Deep\\two.bin")->lastWriteTime, kSomeTime + 1);
-    EXPECT_EQ(Run(FO_MOVE, PathList({"C:\\U\\swk.bin"}), PathList({"C:\\x.bin"}), kFlags | FOF_MULTIDESTFILES, &aborted),
+    EXPECT_EQ(Run(FO_MOVE, PathList({"C:\\U\\swk.bin"}), PathList({"C:\\x.bin"}),
+                  kFlags | FOF_MULTIDESTFILES, &aborted),
               static_cast<int>(ERROR_FILE_NOT_FOUND));
     EXPECT_TRUE(aborted);
 }
@@ -153,19 +162,23 @@ TEST_F(ShellFileOperations, FaultsAndBadListsFail) {
     machine_->Fault().FailCall(Op::SHFileOperationW, 1, false, ERROR_ACCESS_DENIED);
     machine_->PutFile("C:\\a.txt", Bytes("a"));
     bool aborted = false;
-    EXPECT_EQ(Run(FO_DELETE, PathList({"C:\\a.txt"}), {}, kFlags, &aborted), static_cast<int>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(Run(FO_DELETE, PathList({"C:\\a.txt"}), {}, kFlags, &aborted),
+              static_cast<int>(ERROR_ACCESS_DENIED));
     EXPECT_TRUE(machine_->Exists("C:\\a.txt"));
-    EXPECT_EQ(Run(FO_DELETE, PathList({}), {}, kFlags, &aborted), static_cast<int>(ERROR_INVALID_PARAMETER));
-    EXPECT_EQ(Run(FO_MOVE, PathList({"C:\\a.txt"}), {}, kFlags, &aborted), static_cast<int>(ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(Run(FO_DELETE, PathList({}), {}, kFlags, &aborted),
+              static_cast<int>(ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(Run(FO_MOVE, PathList({"C:\\a.txt"}), {}, kFlags, &aborted),
+              static_cast<int>(ERROR_INVALID_PARAMETER));
 }
 
-// ---- ShellExecuteW -------------------------------------------------------------------------------
+// ---- ShellExecuteW
+// -------------------------------------------------------------------------------
 
 TEST_F(MachineTest, ShellExecuteStartsProgramsOpensAddressesAndLocksStartedFiles) {
     machine_->PutFile("C:\\Program Files\\Tarnwell\\Stashwick\\swk.exe", Bytes("MZ"));
     auto run = [&](std::string_view file) {
-        return static_cast<std::uintptr_t>(machine_->ShellExecuteW(NO_WINDOW, W("open").c_str(), W(file).c_str(),
-                                                                   nullptr, nullptr, SW_RESTORE));
+        return static_cast<std::uintptr_t>(machine_->ShellExecuteW(
+            NO_WINDOW, W("open").c_str(), W(file).c_str(), nullptr, nullptr, SW_RESTORE));
     };
     EXPECT_GT(run("https://example.invalid/latest"), 32u);
     EXPECT_GT(run("C:\\Program Files\\Tarnwell\\Stashwick\\swk.exe"), 32u);
@@ -174,21 +187,27 @@ TEST_F(MachineTest, ShellExecuteStartsProgramsOpensAddressesAndLocksStartedFiles
     EXPECT_EQ(machine_->Journal(),
               (std::vector<std::string>{"open https://example.invalid/latest",
                                         "start C:\\Program Files\\Tarnwell\\Stashwick\\swk.exe"}));
-    EXPECT_EQ(Open("C:\\Program Files\\Tarnwell\\Stashwick\\SWK.EXE", GENERIC_WRITE, 0, CREATE_ALWAYS),
-              INVALID_HANDLE_VALUE);
+    EXPECT_EQ(
+        Open("C:\\Program Files\\Tarnwell\\Stashwick\\SWK.EXE", GENERIC_WRITE, 0, CREATE_ALWAYS),
+        INVALID_HANDLE_VALUE);
     EXPECT_EQ(machine_->GetLastError(), ERROR_SHARING_VIOLATION);
-    EXPECT_FALSE(machine_->DeleteFileW(W("C:\\Program Files\\Tarnwell\\Stashwick\\swk.exe").c_str()));
+    EXPECT_FALSE(
+        machine_->DeleteFileW(W("C:\\Program Files\\Tarnwell\\Stashwick\\swk.exe").c_str()));
 }
 
-// ---- COM and shell links --------------------------------------------------------------------------
+// ---- COM and shell links
+// --------------------------------------------------------------------------
 
 TEST_F(MachineTest, ShellLinkNeedsComAndSavesARealLinkFile) {
     void* object = nullptr;
-    EXPECT_EQ(machine_->CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, &object),
+    EXPECT_EQ(machine_->CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
+                                         IID_IShellLinkA, &object),
               CO_E_NOTINITIALIZED);
     EXPECT_EQ(object, nullptr);
     EXPECT_EQ(machine_->CoInitialize(nullptr), S_OK);
-    ASSERT_EQ(machine_->CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, &object), S_OK);
+    ASSERT_EQ(machine_->CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
+                                         IID_IShellLinkA, &object),
+              S_OK);
     auto* link = static_cast<IShellLinkA*>(object);
     link->SetArguments("-tray");
     link->SetPath("C:\\Program Files\\Tarnwell\\Stashwick\\swk.exe");
@@ -208,7 +227,8 @@ TEST_F(MachineTest, ShellLinkNeedsComAndSavesARealLinkFile) {
     ASSERT_TRUE(bytes);
     auto decoded = DecodeShellLink(*bytes);
     ASSERT_TRUE(decoded);
-    EXPECT_EQ(*decoded, (ShellLinkData{"C:\\Program Files\\Tarnwell\\Stashwick\\swk.exe", "-tray", "Stashwick pages"}));
+    EXPECT_EQ(*decoded, (ShellLinkData{"C:\\Program Files\\Tarnwell\\Stashwick\\swk.exe", "-tray",
+                                       "Stashwick pages"}));
 
     // An independent reader of link files sees the same target and texts.
     std::string command = "lnkinfo '" + machine_->HostPath(lnk).string() + "' 2>&1";
@@ -229,7 +249,9 @@ TEST_F(MachineTest, ShellLinkSaveFaultsAndRefusedFoldersFailWithAnHResult) {
     machine_->Profile().pathsDenyWrite = {"C:\\Users\\Public\\Desktop"};
     machine_->Fault().FailCall(Op::ShellLinkSave, 1, false, ERROR_DISK_FULL);
     void* object = nullptr;
-    ASSERT_EQ(machine_->CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, &object), S_OK);
+    ASSERT_EQ(machine_->CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
+                                         IID_IShellLinkA, &object),
+              S_OK);
     auto* link = static_cast<IShellLinkA*>(object);
     link->SetPath("C:\\x.exe");
     void* persistObject = nullptr;
@@ -238,15 +260,18 @@ TEST_F(MachineTest, ShellLinkSaveFaultsAndRefusedFoldersFailWithAnHResult) {
     EXPECT_EQ(persist->Save(W("C:\\ok.lnk").c_str(), TRUE), HRESULT_FROM_WIN32(ERROR_DISK_FULL));
     EXPECT_FALSE(machine_->Exists("C:\\ok.lnk"));
     EXPECT_EQ(persist->Save(W("C:\\Users\\Public\\Desktop\\x.lnk").c_str(), TRUE), E_ACCESSDENIED);
-    EXPECT_EQ(persist->Save(W("C:\\NoFolder\\x.lnk").c_str(), TRUE), HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND));
+    EXPECT_EQ(persist->Save(W("C:\\NoFolder\\x.lnk").c_str(), TRUE),
+              HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND));
     EXPECT_EQ(persist->Save(W("C:\\ok.lnk").c_str(), TRUE), S_OK);
     persist->Release();
     link->Release();
-    EXPECT_EQ(machine_->CoCreateInstance(IID_IPersistFile, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, &object),
+    EXPECT_EQ(machine_->CoCreateInstance(IID_IPersistFile, nullptr, CLSCTX_INPROC_SERVER,
+                                         IID_IShellLinkA, &object),
               REGDB_E_CLASSNOTREG);
 }
 
-// ---- Component modules ---------------------------------------------------------------------------
+// ---- Component modules
+// ---------------------------------------------------------------------------
 
 TEST_F(MachineTest, LoadLibraryRefusesMissingFilesAndNonImages) {
     machine_->PutFile("C:\\x\\text.dll", Bytes("not an image"));
@@ -260,7 +285,9 @@ TEST_F(MachineTest, LoadLibraryRefusesMissingFilesAndNonImages) {
 TEST_F(MachineTest, ComponentsRegisterThroughTheirExportAndReportTheProfilesResult) {
     const std::string ocx = "C:\\Program Files\\Tarnwell\\Stashwick\\swk.ocx";
     const std::string dll = "C:\\Program Files\\Tarnwell\\Stashwick\\helper.dll";
-    machine_->PutFile(ocx, standins::BuildPe32Image({true, "swk.ocx", "", {"DllRegisterServer", "DllUnregisterServer"}}));
+    machine_->PutFile(ocx,
+                      standins::BuildPe32Image(
+                          {true, "swk.ocx", "", {"DllRegisterServer", "DllUnregisterServer"}}));
     machine_->PutFile(dll, standins::BuildPe32Image({true, "helper.dll", "", {"Other"}}));
     machine_->Profile().registerServerResults["SWK.OCX"] = E_FAIL;
 
@@ -271,7 +298,8 @@ TEST_F(MachineTest, ComponentsRegisterThroughTheirExportAndReportTheProfilesResu
     EXPECT_EQ(machine_->CallDllRegisterServer(entry), E_FAIL);
     EXPECT_FALSE(machine_->DeleteFileW(W(ocx).c_str())) << "a loaded module's file is in use";
     machine_->CoFreeLibrary(module);
-    EXPECT_EQ(machine_->CallDllRegisterServer(entry), E_FAIL) << "the entry point left with its module";
+    EXPECT_EQ(machine_->CallDllRegisterServer(entry), E_FAIL)
+        << "the entry point left with its module";
 
     HMODULE helper = machine_->LoadLibraryA(dll.c_str());
     ASSERT_NE(helper, NO_MODULE);
@@ -280,11 +308,14 @@ TEST_F(MachineTest, ComponentsRegisterThroughTheirExportAndReportTheProfilesResu
     EXPECT_EQ(machine_->GetProcAddress(helper, "other"), NO_PROC) << "export names keep their case";
     machine_->Profile().registerServerResults.clear();
     module = machine_->LoadLibraryA(ocx.c_str());
-    EXPECT_EQ(machine_->CallDllRegisterServer(machine_->GetProcAddress(module, "DllRegisterServer")), S_OK);
+    EXPECT_EQ(
+        machine_->CallDllRegisterServer(machine_->GetProcAddress(module, "DllRegisterServer")),
+        S_OK);
     machine_->CoFreeLibrary(module);
     machine_->CoFreeLibrary(helper);
     EXPECT_TRUE(machine_->DeleteFileW(W(ocx).c_str()));
-    EXPECT_EQ(machine_->Journal(), (std::vector<std::string>{"register " + ocx, "register " + ocx}));
+    EXPECT_EQ(machine_->Journal(),
+              (std::vector<std::string>{"register " + ocx, "register " + ocx}));
 }
 #endif
 

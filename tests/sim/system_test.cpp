@@ -21,12 +21,14 @@ class Utf8ToWide : public MachineTest, public ::testing::WithParamInterface<Utf8
 
 TEST_P(Utf8ToWide, ConvertsLikeWindowsWithoutFlags) {
     const Utf8Case& c = GetParam();
-    int needed = machine_->MultiByteToWideChar(CP_UTF8, 0, c.utf8.data(), static_cast<int>(c.utf8.size()), nullptr, 0);
+    int needed = machine_->MultiByteToWideChar(CP_UTF8, 0, c.utf8.data(),
+                                               static_cast<int>(c.utf8.size()), nullptr, 0);
     EXPECT_EQ(needed, static_cast<int>(c.utf16.size()));
     std::u16string out(c.utf16.size() + 4, u'#');
-    EXPECT_EQ(machine_->MultiByteToWideChar(CP_UTF8, 0, c.utf8.data(), static_cast<int>(c.utf8.size()), out.data(),
-                                            static_cast<int>(out.size())),
-              needed);
+    EXPECT_EQ(
+        machine_->MultiByteToWideChar(CP_UTF8, 0, c.utf8.data(), static_cast<int>(c.utf8.size()),
+                                      out.data(), static_cast<int>(out.size())),
+        needed);
     EXPECT_EQ(out.substr(0, needed), c.utf16);
     // Zero-terminated input: the terminator is converted and counted.
     EXPECT_EQ(machine_->MultiByteToWideChar(CP_UTF8, 0, c.utf8.c_str(), -1, nullptr, 0),
@@ -51,12 +53,17 @@ TEST_F(MachineTest, WideToUtf8ReplacesUnpairedSurrogatesAndChecksItsArguments) {
     const char16_t text[] = {u'a', 0xD800, u'b', 0xDC00, 0xD83D, 0xDE00, 0};
     char out[32] = {};
     int n = machine_->WideCharToMultiByte(CP_UTF8, 0, text, -1, out, sizeof out, nullptr, nullptr);
-    EXPECT_EQ(std::string(out, n), std::string("a\xEF\xBF\xBD" "b\xEF\xBF\xBD\xF0\x9F\x98\x80", 12) + '\0');
+    EXPECT_EQ(std::string(out, n), std::string("a\xEF\xBF\xBD"
+                                               "b\xEF\xBF\xBD\xF0\x9F\x98\x80",
+                                               12) +
+                                       '\0');
     EXPECT_EQ(machine_->WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr), n);
     EXPECT_EQ(machine_->WideCharToMultiByte(CP_UTF8, 0, text, -1, out, 3, nullptr, nullptr), 0);
     EXPECT_EQ(machine_->GetLastError(), 122u);
     BOOL usedDefault = FALSE;
-    EXPECT_EQ(machine_->WideCharToMultiByte(CP_UTF8, 0, text, -1, out, sizeof out, nullptr, &usedDefault), 0);
+    EXPECT_EQ(
+        machine_->WideCharToMultiByte(CP_UTF8, 0, text, -1, out, sizeof out, nullptr, &usedDefault),
+        0);
     EXPECT_EQ(machine_->GetLastError(), ERROR_INVALID_PARAMETER);
     EXPECT_EQ(machine_->MultiByteToWideChar(CP_UTF8, 0, "", 0, nullptr, 0), 0);
     EXPECT_EQ(machine_->GetLastError(), ERROR_INVALID_PARAMETER);
@@ -79,13 +86,15 @@ TEST_F(MachineTest, SystemStringsAreCountedAndTerminated) {
     EXPECT_EQ(machine_->LiveSystemStrings(), 0u);
 }
 
-// ---- Version data and resources -------------------------------------------------------------------
+// ---- Version data and resources
+// -------------------------------------------------------------------
 
 std::string QueryText(SimulatedMachine& m, std::vector<std::uint8_t>& block, const char* key) {
     void* value = nullptr;
     UINT length = 0;
     std::string sub = std::string("\\StringFileInfo\\040904B0\\") + key;
-    if (!m.VerQueryValueA(block.data(), sub.c_str(), &value, &length)) return value ? "(set on failure)" : "(none)";
+    if (!m.VerQueryValueA(block.data(), sub.c_str(), &value, &length))
+        return value ? "(set on failure)" : "(none)";
     return static_cast<const char*>(value);
 }
 
@@ -110,11 +119,14 @@ TEST_F(MachineTest, VersionBlockOfTheSetupCarriesItsStringsAndFixedInfo) {
     EXPECT_EQ(fixed[0], kFixedFileInfoSignature);
     EXPECT_EQ(fixed[2], (4u << 16) | 5u);
     EXPECT_EQ(fixed[7] & kFileFlagSpecialBuild, kFileFlagSpecialBuild);
-    ASSERT_TRUE(machine_->VerQueryValueA(block.data(), "\\VarFileInfo\\Translation", &value, &length));
+    ASSERT_TRUE(
+        machine_->VerQueryValueA(block.data(), "\\VarFileInfo\\Translation", &value, &length));
     EXPECT_EQ(length, 4u);
 
-    machine_->SetOwnModule("D:\\setup.exe", {}, {{"FileVersion", "5, 0, 1, 2"}, {"SpecialBuild", "Jürgen 日本"}});
-    EXPECT_EQ(machine_->GetFileVersionInfoSizeA(path, &handle), 0u) << "the old path is no longer the setup";
+    machine_->SetOwnModule("D:\\setup.exe", {},
+                           {{"FileVersion", "5, 0, 1, 2"}, {"SpecialBuild", "Jürgen 日本"}});
+    EXPECT_EQ(machine_->GetFileVersionInfoSizeA(path, &handle), 0u)
+        << "the old path is no longer the setup";
     size = machine_->GetFileVersionInfoSizeA("d:\\SETUP.EXE", &handle);
     block.assign(size, 0);
     machine_->GetFileVersionInfoA("D:\\setup.exe", 0, size, block.data());
@@ -124,18 +136,24 @@ TEST_F(MachineTest, VersionBlockOfTheSetupCarriesItsStringsAndFixedInfo) {
 
 TEST_F(MachineTest, RcdataResourcesOfTheSetupStayReadable) {
     machine_->SetOwnModule("C:\\setup.exe", {{129, Bytes("container bytes")}}, {});
-    HRSRC found = machine_->FindResourceA(NO_MODULE, MAKEINTRESOURCEA(129), MAKEINTRESOURCEA(RT_RCDATA_ID));
+    HRSRC found =
+        machine_->FindResourceA(NO_MODULE, MAKEINTRESOURCEA(129), MAKEINTRESOURCEA(RT_RCDATA_ID));
     ASSERT_NE(found, HRSRC{0});
     EXPECT_EQ(machine_->SizeofResource(NO_MODULE, found), 15u);
     const void* bytes = machine_->LockResource(machine_->LoadResource(NO_MODULE, found));
     ASSERT_NE(bytes, nullptr);
     machine_->SetOwnModule("C:\\setup.exe", {{129, Bytes("other")}}, {});
-    EXPECT_EQ(std::memcmp(bytes, "container bytes", 15), 0) << "locked bytes live as long as the process";
-    EXPECT_EQ(machine_->FindResourceA(NO_MODULE, MAKEINTRESOURCEA(130), MAKEINTRESOURCEA(RT_RCDATA_ID)), HRSRC{0});
-    EXPECT_EQ(machine_->FindResourceA(NO_MODULE, MAKEINTRESOURCEA(129), MAKEINTRESOURCEA(3)), HRSRC{0});
+    EXPECT_EQ(std::memcmp(bytes, "container bytes", 15), 0)
+        << "locked bytes live as long as the process";
+    EXPECT_EQ(
+        machine_->FindResourceA(NO_MODULE, MAKEINTRESOURCEA(130), MAKEINTRESOURCEA(RT_RCDATA_ID)),
+        HRSRC{0});
+    EXPECT_EQ(machine_->FindResourceA(NO_MODULE, MAKEINTRESOURCEA(129), MAKEINTRESOURCEA(3)),
+              HRSRC{0});
 }
 
-// ---- LZ expansion ---------------------------------------------------------------------------------------
+// ---- LZ expansion
+// ---------------------------------------------------------------------------------------
 
 // An SZDD file of literals only: a flag byte 0xFF before every eight bytes.
 std::vector<std::uint8_t> LiteralSzdd(std::string_view text) {
@@ -212,14 +230,17 @@ TEST_F(LzExpansion, AnOpenLzFileKeepsWritersOut) {
     machine_->CloseHandle(h);
 }
 
-// ---- Semaphore, platform, clock, privileges, restart --------------------------------------------------
+// ---- Semaphore, platform, clock, privileges, restart
+// --------------------------------------------------
 
 TEST_F(MachineTest, ProductSemaphoreOpensOnlyWhenPresent) {
     const std::string name(kProductSemaphoreName);
     EXPECT_EQ(machine_->OpenSemaphoreA(SEMAPHORE_ALL_ACCESS, FALSE, name.c_str()), NO_HANDLE);
     EXPECT_EQ(machine_->GetLastError(), ERROR_FILE_NOT_FOUND);
     machine_->SetSemaphore(true);
-    EXPECT_EQ(machine_->OpenSemaphoreA(SEMAPHORE_ALL_ACCESS, FALSE, "5e8d1f07-c2a4-4b9e-a3d6-7f10b82c94e5"), NO_HANDLE)
+    EXPECT_EQ(machine_->OpenSemaphoreA(SEMAPHORE_ALL_ACCESS, FALSE,
+                                       "5e8d1f07-c2a4-4b9e-a3d6-7f10b82c94e5"),
+              NO_HANDLE)
         << "object names keep their case";
     HANDLE h = machine_->OpenSemaphoreA(SEMAPHORE_ALL_ACCESS, FALSE, name.c_str());
     ASSERT_NE(h, NO_HANDLE);
@@ -270,25 +291,30 @@ TEST_P(Restart, PrivilegeDecidesWhetherWindowsRestarts) {
     machine_->Profile().hasShutdownPrivilege = c.hasPrivilege;
     machine_->Profile().exitWindowsFails = c.exitFails;
     HANDLE token = NO_HANDLE;
-    ASSERT_TRUE(machine_->OpenProcessToken(machine_->GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token));
+    ASSERT_TRUE(machine_->OpenProcessToken(machine_->GetCurrentProcess(),
+                                           TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token));
     TOKEN_PRIVILEGES privileges;
     privileges.PrivilegeCount = 1;
-    ASSERT_TRUE(machine_->LookupPrivilegeValueA(nullptr, SE_SHUTDOWN_NAME, &privileges.Privileges[0].Luid));
+    ASSERT_TRUE(
+        machine_->LookupPrivilegeValueA(nullptr, SE_SHUTDOWN_NAME, &privileges.Privileges[0].Luid));
     privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
     EXPECT_TRUE(machine_->AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr));
     EXPECT_EQ(machine_->GetLastError(), c.adjustError);
     EXPECT_TRUE(machine_->CloseHandle(token));
     EXPECT_EQ(machine_->ExitWindowsEx(EWX_REBOOT, 0) != FALSE, c.restarts);
-    EXPECT_EQ(machine_->Journal(), c.restarts ? std::vector<std::string>{"restart"} : std::vector<std::string>{});
+    EXPECT_EQ(machine_->Journal(),
+              c.restarts ? std::vector<std::string>{"restart"} : std::vector<std::string>{});
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, Restart,
                          ::testing::Values(RestartCase{"Held", true, false, 0, true},
-                                           RestartCase{"NotHeld", false, false, ERROR_NOT_ALL_ASSIGNED, false},
+                                           RestartCase{"NotHeld", false, false,
+                                                       ERROR_NOT_ALL_ASSIGNED, false},
                                            RestartCase{"CallFails", true, true, 0, false}),
                          [](const auto& testCase) { return std::string(testCase.param.name); });
 
-// ---- The profile ----------------------------------------------------------------------------------------------
+// ---- The profile
+// ----------------------------------------------------------------------------------------------
 
 TEST(Profile, EveryFieldSurvivesTheIniFile) {
     MachineProfile p;
@@ -297,7 +323,8 @@ TEST(Profile, EveryFieldSurvivesTheIniFile) {
     p.userName = "Jürgen Example";
     p.isAdmin = false, p.hasShutdownPrivilege = false, p.exitWindowsFails = true;
     p.lowIntegrityShellFolder = false, p.productSemaphore = true, p.wow64 = true;
-    p.drives = {DriveProfile{'C', DRIVE_FIXED, true, 1000, 500}, DriveProfile{'E', DRIVE_CDROM, false}};
+    p.drives = {DriveProfile{'C', DRIVE_FIXED, true, 1000, 500},
+                DriveProfile{'E', DRIVE_CDROM, false}};
     p.localTime = "2014-09-04 14:05:09";
     p.registerServerResults = {{"swk.ocx", E_FAIL}, {"other.dll", 1}};
     p.specialFoldersUnresolvable = {"35", "5"};

@@ -20,7 +20,9 @@ int Usage() {
     return kUsageError;
 }
 
-bool HoldsMachine(const std::filesystem::path& folder) { return std::filesystem::exists(folder / "profile.ini"); }
+bool HoldsMachine(const std::filesystem::path& folder) {
+    return std::filesystem::exists(folder / "profile.ini");
+}
 
 int Create(const std::filesystem::path& folder, int argc, char** argv) {
     if (HoldsMachine(folder)) {
@@ -32,7 +34,8 @@ int Create(const std::filesystem::path& folder, int argc, char** argv) {
         std::string_view setting = argv[i];
         std::size_t eq = setting.find('=');
         if (eq == std::string_view::npos ||
-            !swk::sim::ApplyProfileSetting(profile, setting.substr(0, eq), setting.substr(eq + 1))) {
+            !swk::sim::ApplyProfileSetting(profile, setting.substr(0, eq),
+                                           setting.substr(eq + 1))) {
             std::cerr << "swkmachine: cannot apply setting \"" << setting << "\"\n";
             return kUsageError;
         }
