@@ -43,15 +43,13 @@ Reference DecodeReference(std::uint8_t b0, std::uint8_t b1, std::size_t produced
 // Copies `length` bytes from `distance` bytes back, byte by byte where they
 // overlap, with the initial spaces in front of the output.
 void CopyReference(std::uint8_t* out, std::size_t produced, Reference ref, std::size_t length) {
-    std::uint8_t* dst = out + produced;
     std::size_t k = 0;
     if (ref.distance > produced) {
-        const std::size_t spaces = std::min(length, ref.distance - produced);
-        std::memset(dst, kWindowFill, spaces);
-        k = spaces;
+        k = std::min(length, ref.distance - produced);
+        std::memset(out + produced, kWindowFill, k);
     }
-    const std::uint8_t* src = dst - ref.distance;
-    for (; k < length; ++k) dst[k] = src[k];
+    // From here on the source, produced + k - distance, lies inside the output.
+    for (; k < length; ++k) out[produced + k] = out[produced + k - ref.distance];
 }
 
 // A reference in the fast loop, where the output has room to spare: copies may
