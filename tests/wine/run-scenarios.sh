@@ -39,7 +39,8 @@ scenario_first_install() {
         "screenshot $SWK_SETUP_DIR\\page1.bmp" 'click 1' 'wait 1 Run Program' 'print 1002' \
         "screenshot $SWK_SETUP_DIR\\page2.bmp" 'click 2' 'exit 30' \
         || { fail first-install "driver stopped (see first-install.driver.txt)"; return; }
-    cp "$WINEPREFIX"/drive_c/setup/page*.bmp "$SWK_WINE_OUT/" 2>/dev/null
+    cp "$WINEPREFIX"/drive_c/setup/page*.bmp "$SWK_WINE_OUT/" 2>/dev/null \
+        && python3 "$SWK_TESTS_WINE/bmp_to_png.py" "$SWK_WINE_OUT"/page*.bmp && rm -f "$SWK_WINE_OUT"/page*.bmp
     swk_wine_state first-install
     local problems
     problems=$($CHECK installed "$SWK_WINE_OUT/first-install.state.txt" "$PAYLOAD") \

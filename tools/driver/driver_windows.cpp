@@ -97,8 +97,8 @@ bool SaveScreenshot(HWND window, const wchar_t* path) {
     void* bits = nullptr;
     HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     HGDIOBJ previous = SelectObject(memory, bitmap);
-    if (!PrintWindow(window, memory, 0))
-        BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+    // What the screen shows there (the wizard is the top window while the driver waits).
+    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
     SelectObject(memory, previous);
 
     const DWORD rowBytes = static_cast<DWORD>((width * 3 + 3) & ~3);
