@@ -58,10 +58,10 @@ inline constexpr HWND NO_WINDOW = HWND{0};
 inline constexpr FARPROC NO_PROC = FARPROC{0};
 
 // A numeric resource identifier or type passed where a name is expected.
-constexpr const char* MAKEINTRESOURCEA(std::uint16_t id) {
+inline const char* MAKEINTRESOURCEA(std::uint16_t id) {
     return reinterpret_cast<const char*>(static_cast<std::uintptr_t>(id));  // NOLINT
 }
-constexpr bool IS_INTRESOURCE(const char* name) {
+inline bool IS_INTRESOURCE(const char* name) {
     return (reinterpret_cast<std::uintptr_t>(name) >> 16) == 0;  // NOLINT
 }
 inline constexpr std::uint16_t RT_RCDATA_ID = 10;
