@@ -97,6 +97,36 @@ scenario_reinstall_no() {
     pass reinstall-no
 }
 
+# The user's data folder (where the extraction's temporary file lives) has a
+# long path with characters outside any ANSI code page: the system's own LZ
+# open call could not take it, our replacement must.
+scenario_unicode_profile() {
+    swk_wine_prefix unicode-profile
+    local name
+    name="Données Ñandú 日本語 Ελληνικά $(printf 'long%.0s' $(seq 1 30))"
+    local user
+    user=$(ls "$WINEPREFIX/drive_c/users" | grep -v '^Public$' | head -1)
+    python3 - "$WINEPREFIX/drive_c/setup/lowdata.reg" "$name" "$user" <<'PYTHON'
+import sys
+folder = "C:\\users\\" + sys.argv[3] + "\\AppData\\" + sys.argv[2]
+text = ("Windows Registry Editor Version 5.00\r\n\r\n"
+        "[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders]\r\n"
+        "\"{A520A1A4-1780-4FF6-BD18-167343C5AF16}\"=\"%s\"\r\n" % folder.replace("\\", "\\\\"))
+open(sys.argv[1], "wb").write(b"\xff\xfe" + text.encode("utf-16-le"))
+PYTHON
+    "$WINE" regedit /S 'C:\setup\lowdata.reg' >/dev/null 2>&1
+    swk_wine_stop
+    swk_wine_drive unicode-profile "start $SWK_SETUP_DIR\\StashwickSetup.exe" "${INSTALL_STEPS[@]}" 'click 2' 'exit 30' \
+        || { fail unicode-profile "driver stopped (see unicode-profile.driver.txt)"; return; }
+    local user_data
+    user_data=$(echo "$WINEPREFIX"/drive_c/users/*/AppData/"$name"/Tarnwell/Stashwick)
+    cmp -s "$user_data/swk.bin" "$PAYLOAD/swk.bin" || { fail unicode-profile "no user data in $name"; return; }
+    cmp -s "$(swk_wine_path "$PROGRAM_FOLDER")/swk.exe" "$PAYLOAD/swk.exe" \
+        || { fail unicode-profile "program not installed"; return; }
+    [ ! -e "$user_data/prog.tmp" ] || { fail unicode-profile "temporary file left"; return; }
+    pass unicode-profile
+}
+
 # A product program holds the running-instance semaphore: the attempt is refused.
 scenario_product_running() {
     swk_wine_prefix product-running
@@ -232,7 +262,7 @@ print(swkstate.host_path('$machine', 'C:\\\\Users\\\\User\\\\AppData\\\\LocalLow
     pass differential
 }
 
-all=(first_install reinstall_yes reinstall_no product_running readonly_target restart planted_dll lz_interop differential)
+all=(first_install reinstall_yes reinstall_no unicode_profile product_running readonly_target restart planted_dll lz_interop differential)
 selected=("$@")
 [ ${#selected[@]} -gt 0 ] || selected=("${all[@]}")
 
