@@ -134,6 +134,7 @@ std::string PathKey(const WindowsPath& path);
 std::uint64_t ToFileTime(const fs::path& host);  // last-write time in ticks, 0 when missing
 bool SetHostFileTime(const fs::path& host, std::uint64_t ticks);
 std::vector<std::uint8_t> ReadHostFile(const fs::path& host);
+std::string ReadHostText(const fs::path& host);
 std::string WideToUtf8(const WCHAR* text);  // zero-terminated; empty for null
 std::u16string Utf8ToWide(std::string_view text);
 

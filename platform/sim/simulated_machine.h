@@ -7,8 +7,9 @@
 //   machine/
 //     profile.ini        the machine description (see MachineProfile), editable
 //     C/ D/ ...          drive contents; Windows names kept, compared without case
-//     registry/HKLM.reg  "Windows Registry Editor Version 5.00" text, UTF-8
-//     registry/HKCU.reg  (HKEY_CLASSES_ROOT is a view of HKLM\SOFTWARE\Classes)
+//     registry/HKLM.reg  "Windows Registry Editor Version 5.00" text, UTF-8; also
+//     registry/HKCU.reg  HKU.reg and HKCC.reg (HKEY_CLASSES_ROOT is a view of
+//                        HKLM\SOFTWARE\Classes), rewritten after every change
 //     attributes.txt     read-only flags of files
 //     journal.txt        one line per program started, restart requested, ...
 //
