@@ -179,8 +179,13 @@ scenario_restart() {
 # DLLs named like system DLLs beside the setup are never loaded. Wine is told to
 # prefer such DLLs, as Windows' search order would; a control program that
 # imports lz32.dll shows that a planted DLL is picked up when nothing prevents it.
-scenario_planted_dll() {
-    swk_wine_prefix planted-dll
+planted_dll_run() {  # scenario name, Windows version Wine reports ("" = its default)
+    local scenario="$1" version="$2"
+    swk_wine_prefix "$scenario"
+    if [ -n "$version" ]; then
+        "$WINE" reg add 'HKCU\Software\Wine' /v Version /d "$version" /f >/dev/null 2>&1
+        swk_wine_stop
+    fi
     # The setup in a downloads folder where someone dropped the DLLs; the driver stays apart.
     local downloads="$WINEPREFIX/drive_c/downloads"
     mkdir -p "$downloads"
@@ -188,17 +193,21 @@ scenario_planted_dll() {
        "$SWK_WIN_BUILD/StashwickSetup.exe" "$downloads/"
     local names
     names=$(cd "$SWK_WIN_BUILD/tools/driver/planted" && ls *.dll | sed 's/\.dll$//' | paste -sd, -)
-    WINEDLLOVERRIDES="$WINEDLLOVERRIDES;$names=n,b" swk_wine_drive planted-dll \
+    WINEDLLOVERRIDES="$WINEDLLOVERRIDES;$names=n,b" swk_wine_drive $scenario \
         'start C:\downloads\StashwickSetup.exe' "${INSTALL_STEPS[@]}" 'click 2' 'exit 30' \
-        || { fail planted-dll "driver stopped (see planted-dll.driver.txt)"; return; }
+        || { fail $scenario "driver stopped (see $scenario.driver.txt)"; return; }
     local marker="$WINEPREFIX/drive_c/setup/planted.log"
-    [ ! -e "$marker" ] || { fail planted-dll "loaded: $(tr -d '\r' <"$marker" | paste -sd' ')"; return; }
+    [ ! -e "$marker" ] || { fail $scenario "loaded: $(tr -d '\r' <"$marker" | paste -sd' ')"; return; }
     WINEDLLOVERRIDES="$WINEDLLOVERRIDES;$names=n,b" timeout 60 "$WINE" 'C:\downloads\swklzexpand.exe' \
         'C:\downloads\none' 'C:\downloads\none.out' >/dev/null 2>&1
     swk_wine_stop
-    grep -q lz32.dll "$marker" 2>/dev/null || { fail planted-dll "control: a planted DLL is not loaded even without protection"; return; }
-    pass planted-dll
+    grep -q lz32.dll "$marker" 2>/dev/null || { fail $scenario "control: a planted DLL is not loaded even without protection"; return; }
+    pass "$scenario"
 }
+
+scenario_planted_dll() { planted_dll_run planted-dll ""; }
+# Vista takes the other road: no SetDefaultDllDirectories, system DLLs preloaded.
+scenario_planted_dll_vista() { planted_dll_run planted-dll-vista vista; }
 
 # The system's own LZ expansion reads what our packer writes.
 scenario_lz_interop() {
@@ -262,7 +271,7 @@ print(swkstate.host_path('$machine', 'C:\\\\Users\\\\User\\\\AppData\\\\LocalLow
     pass differential
 }
 
-all=(first_install reinstall_yes reinstall_no unicode_profile product_running readonly_target restart planted_dll lz_interop differential)
+all=(first_install reinstall_yes reinstall_no unicode_profile product_running readonly_target restart planted_dll planted_dll_vista lz_interop differential)
 selected=("$@")
 [ ${#selected[@]} -gt 0 ] || selected=("${all[@]}")
 
