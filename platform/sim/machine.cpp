@@ -328,17 +328,21 @@ std::unique_ptr<SimulatedMachine> SimulatedMachine::Create(const fs::path& folde
     for (const std::string& folderPath :
          {user + "\\Downloads", user + "\\AppData\\LocalLow", std::string("C:\\Windows\\System32")})
         machine->PutFolder(folderPath);
-    machine->PutKey("HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes");
-    machine->PutKey("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths");
-    machine->PutKey("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall");
-    machine->PutKey("HKEY_USERS\\.DEFAULT\\Software");
-    machine->PutValue(kShellFolders, "Personal",
-                      TextValue(SpecialFolderPath(profile, CSIDL_PERSONAL)));
-    machine->PutValue(kShellFolders, "Local AppData",
-                      TextValue(SpecialFolderPath(profile, CSIDL_LOCAL_APPDATA)));
-    if (profile.lowIntegrityShellFolder)
-        machine->PutValue(kShellFolders, kLowIntegrityValue,
-                          TextValue(user + "\\AppData\\LocalLow"));
+    // The registry is filled in memory and written once per root.
+    RegistryStore& registry = machine->state_->registry;
+    for (std::string_view key : {"HKLM\\SOFTWARE\\Classes",
+                                 "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths",
+                                 "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
+                                 "HKU\\.DEFAULT\\Software"})
+        registry.Create(*ParseKeyPath(key));
+    RegistryKey* shellFolders = registry.Create(*ParseKeyPath(kShellFolders));
+    auto put = [&](std::string_view name, const std::string& text) {
+        shellFolders->values[FoldCase(name)] = {std::string(name), TextValue(text)};
+    };
+    put("Personal", SpecialFolderPath(profile, CSIDL_PERSONAL));
+    put("Local AppData", SpecialFolderPath(profile, CSIDL_LOCAL_APPDATA));
+    if (profile.lowIntegrityShellFolder) put(kLowIntegrityValue, user + "\\AppData\\LocalLow");
+    for (RegistryRoot root : kAllRoots) machine->state_->SaveRegistry(root);
     return machine;
 }
 
