@@ -7,7 +7,9 @@ inline constexpr DWORD WS_BORDER = 0x00800000u;
 inline constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
 
 // Position x, y and size cx × cy in dialog units as a rectangle.
-constexpr Rect Units(int x, int y, int cx, int cy) { return Rect{x, y, x + cx, y + cy}; }
+constexpr Rect Units(int x, int y, int cx, int cy) {
+    return Rect{x, y, x + cx, y + cy};
+}
 
 constexpr DialogTemplate kSetupDialog{
     kDialogResourceId,
@@ -21,8 +23,8 @@ constexpr DialogTemplate kSetupDialog{
         // OK starts enabled; the wizard disables it when no disk space is free.
         {kOkButton, ControlKind::DefaultPushButton, "OK button", "OK", Units(203, 133, 58, 14),
          true, true, kChild | WS_TABSTOP | BS_DEFPUSHBUTTON},
-        {kCancelButton, ControlKind::PushButton, "Cancel button", "Cancel",
-         Units(142, 133, 58, 14), true, true, kChild | WS_TABSTOP | BS_PUSHBUTTON},
+        {kCancelButton, ControlKind::PushButton, "Cancel button", "Cancel", Units(142, 133, 58, 14),
+         true, true, kChild | WS_TABSTOP | BS_PUSHBUTTON},
         {kPathField, ControlKind::Edit, "PathField", "", Units(7, 23, 224, 14), true, false,
          kChild | WS_DISABLED | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL},
         {kInfoText, ControlKind::StaticText, "InfoText", "", Units(7, 39, 248, 92), true, true,
@@ -48,7 +50,9 @@ constexpr int MulDiv(int a, int b, int c) {
 
 }  // namespace
 
-const DialogTemplate& SetupDialogTemplate() { return kSetupDialog; }
+const DialogTemplate& SetupDialogTemplate() {
+    return kSetupDialog;
+}
 
 std::optional<ControlTemplate> FindControl(int id) {
     for (const ControlTemplate& control : kSetupDialog.controls)

@@ -13,9 +13,9 @@
 namespace swk::app {
 
 // ---- Control ids --------------------------------------------------------------
-inline constexpr int kOkButton = 1;        // IDOK: also Enter
-inline constexpr int kCancelButton = 2;    // IDCANCEL: also Escape and the close box
-inline constexpr int kBrowseButton = 1000; // made at run time over the placeholder
+inline constexpr int kOkButton = 1;         // IDOK: also Enter
+inline constexpr int kCancelButton = 2;     // IDCANCEL: also Escape and the close box
+inline constexpr int kBrowseButton = 1000;  // made at run time over the placeholder
 inline constexpr int kPathField = 1001;
 inline constexpr int kInfoText = 1002;
 inline constexpr int kPathLabel = 1003;
@@ -65,7 +65,7 @@ struct ControlTemplate {
     Rect units;             // position and size in dialog units
     bool visible = true;
     bool enabled = true;
-    DWORD style = 0;        // window style bits, as a resource compiler would write them
+    DWORD style = 0;  // window style bits, as a resource compiler would write them
 };
 
 struct DialogTemplate {

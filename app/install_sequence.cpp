@@ -80,8 +80,7 @@ void RunInstallAttempt(SetupDialog& dialog) {
         return;  // the first page stays as it was; nothing written is undone
     }
 
-    const auto started =
-        static_cast<std::uintptr_t>(ShellOpen(folders.ProgramFolder + "swkh.exe"));
+    const auto started = static_cast<std::uintptr_t>(ShellOpen(folders.ProgramFolder + "swkh.exe"));
     RemoveAddOnMenuEntries();
     RegisterProductAddOn();
     dialog.ShowInstallResultPage(started > 32 ? kInstalledText : kNotProperlyInstalledText);

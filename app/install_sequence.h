@@ -60,7 +60,8 @@ inline constexpr std::string_view kProductRunningMessage =
 inline constexpr std::string_view kInstalledText =
     "The program has been successfully installed\r\n\r\nA shortcut (named Stashwick) can be found "
     "on Windows Desktop and in \"Programs\" of Windows \"Start\".";
-inline constexpr std::string_view kNotProperlyInstalledText = "The program is not properly installed";
+inline constexpr std::string_view kNotProperlyInstalledText =
+    "The program is not properly installed";
 
 // ---- Operations, in the order they run -------------------------------------------------
 void RunInstallAttempt(SetupDialog& dialog);

@@ -6,15 +6,24 @@ namespace swk::app {
 
 std::string_view ActionName(UserAction action) {
     switch (action) {
-        case UserAction::ClickOk: return "click OK";
-        case UserAction::PressEnter: return "Enter";
-        case UserAction::ClickCancel: return "click Cancel";
-        case UserAction::PressEscape: return "Escape";
-        case UserAction::CloseBox: return "close box";
-        case UserAction::ClickRestart: return "click Restart Windows";
-        case UserAction::AnswerOk: return "answer OK";
-        case UserAction::AnswerYes: return "answer Yes";
-        case UserAction::AnswerNo: return "answer No";
+        case UserAction::ClickOk:
+            return "click OK";
+        case UserAction::PressEnter:
+            return "Enter";
+        case UserAction::ClickCancel:
+            return "click Cancel";
+        case UserAction::PressEscape:
+            return "Escape";
+        case UserAction::CloseBox:
+            return "close box";
+        case UserAction::ClickRestart:
+            return "click Restart Windows";
+        case UserAction::AnswerOk:
+            return "answer OK";
+        case UserAction::AnswerYes:
+            return "answer Yes";
+        case UserAction::AnswerNo:
+            return "answer No";
     }
     return "?";
 }
@@ -26,10 +35,9 @@ int ModelDialogHost::RunModal(DialogHandler& handler) {
     // A fresh window from the template, as the dialog manager would make it.
     controls_.clear();
     for (const ControlTemplate& control : SetupDialogTemplate().controls) {
-        controls_.push_back(ControlState{control.id, control.kind, std::string(control.name),
-                                         std::string(control.text), control.visible,
-                                         control.enabled, DialogUnitsToPixels(control.units),
-                                         control.style});
+        controls_.push_back(ControlState{
+            control.id, control.kind, std::string(control.name), std::string(control.text),
+            control.visible, control.enabled, DialogUnitsToPixels(control.units), control.style});
     }
     endResult_.reset();
     handler_ = &handler;
@@ -147,6 +155,8 @@ std::optional<int> ModelDialogHost::CommandFor(UserAction action) {
     }
 }
 
-void ModelDialogHost::AddProblem(std::string problem) { problems_.push_back(std::move(problem)); }
+void ModelDialogHost::AddProblem(std::string problem) {
+    problems_.push_back(std::move(problem));
+}
 
 }  // namespace swk::app

@@ -22,8 +22,8 @@ struct ControlState {
     bool enabled = true;
     Rect pixels;
     DWORD style = 0;
-    int iconId = 0;         // image of an icon button
-    bool noFocus = false;   // a NoFocusButton: never takes the keyboard focus
+    int iconId = 0;        // image of an icon button
+    bool noFocus = false;  // a NoFocusButton: never takes the keyboard focus
     friend bool operator==(const ControlState&, const ControlState&) = default;
 };
 
@@ -36,8 +36,15 @@ struct MessageRecord {
 
 // What the user can do while the wizard waits, and answers to message boxes.
 enum class UserAction {
-    ClickOk, PressEnter, ClickCancel, PressEscape, CloseBox, ClickRestart,
-    AnswerOk, AnswerYes, AnswerNo,
+    ClickOk,
+    PressEnter,
+    ClickCancel,
+    PressEscape,
+    CloseBox,
+    ClickRestart,
+    AnswerOk,
+    AnswerYes,
+    AnswerNo,
 };
 std::string_view ActionName(UserAction action);
 

@@ -60,10 +60,17 @@ void SetupDialog::UpdateInfoText() {
 
 void SetupDialog::OnCommand(int id) {
     switch (id) {
-        case kOkButton: OnOk(); break;
-        case kCancelButton: OnCancel(); break;
-        case kRestartButton: RestartWindows(); break;
-        default: break;  // the browse button is never enabled
+        case kOkButton:
+            OnOk();
+            break;
+        case kCancelButton:
+            OnCancel();
+            break;
+        case kRestartButton:
+            RestartWindows();
+            break;
+        default:
+            break;  // the browse button is never enabled
     }
 }
 

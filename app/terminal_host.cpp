@@ -14,7 +14,8 @@ constexpr std::size_t kInnerWidth = 74;
 
 std::string Lower(std::string_view text) {
     std::string lower;
-    for (const char c : text) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (const char c : text)
+        lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return lower;
 }
 
@@ -29,11 +30,17 @@ std::string Trim(std::string_view text) {
 std::vector<std::string> WrapLines(std::string_view text, std::size_t width) {
     std::vector<std::string> lines;
     std::string line;
-    const auto flush = [&] { lines.push_back(line); line.clear(); };
+    const auto flush = [&] {
+        lines.push_back(line);
+        line.clear();
+    };
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
         if (c == '\r') continue;
-        if (c == '\n') { flush(); continue; }
+        if (c == '\n') {
+            flush();
+            continue;
+        }
         if (line.size() == width) {
             const auto space = line.rfind(' ');
             std::string rest = space == std::string::npos ? "" : line.substr(space + 1);
@@ -74,7 +81,8 @@ std::optional<UserAction> ParseAnswerWord(std::string_view word, const MessageRe
     };
     if (box == nullptr) {
         if (is("ok", "o") || (allowKeys && w.empty())) return UserAction::ClickOk;
-        if (is("cancel", "c") || (allowKeys && (w == "esc" || w == "x"))) return UserAction::PressEscape;
+        if (is("cancel", "c") || (allowKeys && (w == "esc" || w == "x")))
+            return UserAction::PressEscape;
         if (is("restart", "r")) return UserAction::ClickRestart;
         return std::nullopt;
     }
@@ -176,7 +184,8 @@ std::optional<int> TerminalHost::WaitForCommand() {
         const std::optional<int> command = action ? CommandFor(*action) : std::nullopt;
         if (command) return command;
         if (unattended_) {
-            if (!action) AddProblem("\"" + *word + "\" does not fit the wizard (ok, cancel, restart)");
+            if (!action)
+                AddProblem("\"" + *word + "\" does not fit the wizard (ok, cancel, restart)");
             return std::nullopt;
         }
         out_ << "That key does nothing here.\n";

@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -47,7 +48,8 @@ protected:
 TEST_F(SetupCommandTest, InstallsAndReportsWhatItDid) {
     ASSERT_EQ(Run("--answers ok,cancel,cancel"), kInstalled) << Output();
     const std::string out = Output();
-    EXPECT_NE(out.find("C:\\Program Files\\Tarnwell\\Stashwick\\swk.exe"), std::string::npos) << out;
+    EXPECT_NE(out.find("C:\\Program Files\\Tarnwell\\Stashwick\\swk.exe"), std::string::npos)
+        << out;
     EXPECT_NE(out.find("Stashwick.lnk"), std::string::npos);
     EXPECT_NE(out.find("App Paths\\swk.exe"), std::string::npos);
     EXPECT_NE(out.find("swkh.exe"), std::string::npos);
@@ -73,12 +75,17 @@ TEST_P(AnswersTest, ExitStatusFollowsTheOutcome) {
 INSTANTIATE_TEST_SUITE_P(
     Words, AnswersTest,
     ::testing::Values(AnswersCase{"cancel", kCancelled},
-                      AnswersCase{"ok,ok,ok", kInstalled},          // Next, Run Program
-                      AnswersCase{"ok,cancel", kUsage},             // runs out on page 2
-                      AnswersCase{"ok,cancel,cancel,ok", kUsage},   // a word left over
-                      AnswersCase{"yes", kUsage},                   // no question is open
-                      AnswersCase{"restart", kUsage},               // the button is hidden
-                      AnswersCase{"", kUsage}));
+                      AnswersCase{"ok,ok,ok", kInstalled},         // Next, Run Program
+                      AnswersCase{"ok,cancel", kUsage},            // runs out on page 2
+                      AnswersCase{"ok,cancel,cancel,ok", kUsage},  // a word left over
+                      AnswersCase{"yes", kUsage},                  // no question is open
+                      AnswersCase{"restart", kUsage},              // the button is hidden
+                      AnswersCase{"", kUsage}),
+    [](const auto& param) {
+        std::string name = param.param.answers.empty() ? "none" : param.param.answers;
+        std::replace(name.begin(), name.end(), ',', '_');
+        return name;
+    });
 
 TEST_F(SetupCommandTest, ProductRunningIsARefusal) {
     ASSERT_EQ(Run("--answers cancel"), kCancelled);  // creates the machine

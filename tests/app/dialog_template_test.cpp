@@ -1,7 +1,7 @@
 // Dialog 102 as the hosts build it, and the dialog-unit to pixel mapping.
-#include <gtest/gtest.h>
-
 #include "app/dialog_template.h"
+
+#include <gtest/gtest.h>
 
 namespace swk::app {
 namespace {
@@ -55,7 +55,8 @@ TEST(DialogTemplateTest, MapsDialogUnitsLikeTheDialogManager) {
     EXPECT_EQ(DialogUnitsToPixels(Rect{0, 0, 262, 147}), (Rect{0, 0, 393, 239}));
     EXPECT_EQ(DialogUnitsToPixels(Rect{7, 39, 255, 131}), (Rect{11, 63, 383, 213}));
     EXPECT_EQ(DialogUnitsToPixels(Rect{1, 4, 3, 12}), (Rect{2, 7, 5, 20}));
-    EXPECT_EQ(DialogUnitsToPixels(Rect{4, 8, 8, 16}, DialogBaseUnits{8, 16}), (Rect{8, 16, 16, 32}));
+    EXPECT_EQ(DialogUnitsToPixels(Rect{4, 8, 8, 16}, DialogBaseUnits{8, 16}),
+              (Rect{8, 16, 16, 32}));
 }
 
 }  // namespace

@@ -26,9 +26,10 @@ protected:
     void PrepareBaseline() {
         InstallOnce();
         Machine().PutFile(KnownFolders().UserDataFolder + "swk.bin", kUsersPages);
-        Machine().PutValue("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\"
-                           "App Paths\\swk.exe",
-                           "Path", sim::RegistryValue{REG_SZ, {0}});
+        Machine().PutValue(
+            "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\"
+            "App Paths\\swk.exe",
+            "Path", sim::RegistryValue{REG_SZ, {0}});
         for (const std::string& target : TargetPaths())
             installed_.push_back(*Machine().ReadFileBytes(target));
     }
@@ -95,15 +96,24 @@ TEST_P(FaultLoopTest, EveryCallFailingLeavesAnErrorOrACompleteInstall) {
 
 std::string OpName(const ::testing::TestParamInfo<sim::Op>& param) {
     switch (param.param) {
-        case sim::Op::CreateFileW: return "CreateFileW";
-        case sim::Op::WriteFile: return "WriteFile";
-        case sim::Op::SetFileTime: return "SetFileTime";
-        case sim::Op::GetFileAttributesExW: return "GetFileAttributesExW";
-        case sim::Op::FindResourceA: return "FindResourceA";
-        case sim::Op::LZOpenFileW: return "LZOpenFileW";
-        case sim::Op::LZRead: return "LZRead";
-        case sim::Op::SHFileOperationW: return "SHFileOperationW";
-        default: return "op" + std::to_string(param.index);
+        case sim::Op::CreateFileW:
+            return "CreateFileW";
+        case sim::Op::WriteFile:
+            return "WriteFile";
+        case sim::Op::SetFileTime:
+            return "SetFileTime";
+        case sim::Op::GetFileAttributesExW:
+            return "GetFileAttributesExW";
+        case sim::Op::FindResourceA:
+            return "FindResourceA";
+        case sim::Op::LZOpenFileW:
+            return "LZOpenFileW";
+        case sim::Op::LZRead:
+            return "LZRead";
+        case sim::Op::SHFileOperationW:
+            return "SHFileOperationW";
+        default:
+            return "op" + std::to_string(param.index);
     }
 }
 

@@ -175,7 +175,8 @@ TEST_P(ExtractionFailureTest, LeavesEarlierTargetsAndRecordsNothing) {
     RunWizard(script);
     EXPECT_EQ(Machine().Fault().FiredCount(), 1);
     EXPECT_EQ(Messages().size(), 1u + GetParam().messages);
-    for (std::size_t i = 1; i < Messages().size(); ++i) EXPECT_EQ(Messages()[i], "Error in installation");
+    for (std::size_t i = 1; i < Messages().size(); ++i)
+        EXPECT_EQ(Messages()[i], "Error in installation");
     EXPECT_EQ(Dialog().page, 0);
 
     for (int k = 0; k < 6; ++k)

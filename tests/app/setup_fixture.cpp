@@ -9,7 +9,9 @@
 
 namespace swk::test {
 
-std::vector<std::string> TargetPaths() { return app::InstallTargets(); }
+std::vector<std::string> TargetPaths() {
+    return app::InstallTargets();
+}
 
 void SetupTest::SetUp() {
     std::string pattern = (std::filesystem::temp_directory_path() / "swk-app-XXXXXX").string();
@@ -45,16 +47,17 @@ void SetupTest::TearDown() {
     std::filesystem::remove_all(folder_, ignored);
 }
 
-void SetupTest::SetFreeSpace(std::uint64_t bytes) { Profile().drives[0].freeBytes = bytes; }
+void SetupTest::SetFreeSpace(std::uint64_t bytes) {
+    Profile().drives[0].freeBytes = bytes;
+}
 
 void SetupTest::RunWizardUnchecked(std::vector<UserAction> script, MessageHook onMessage) {
     ResetKnownFolders();
     dialog_.reset();
     host_ = std::make_unique<app::ScriptedHost>(std::string(kAppName), std::move(script));
     if (onMessage)
-        host_->OnMessageBox([this, onMessage](const app::MessageRecord& record) {
-            onMessage(*host_, record);
-        });
+        host_->OnMessageBox(
+            [this, onMessage](const app::MessageRecord& record) { onMessage(*host_, record); });
     dialog_ = std::make_unique<app::SetupDialog>(*host_);
     ScopedMessageBoxService messages(*host_);
     host_->RunModal(*dialog_);

@@ -107,9 +107,10 @@ TEST_F(SetupTest, OkCannotBePressedWithoutFreeSpace) {
 // ---- The previous installation -------------------------------------------------------
 
 TEST_F(SetupTest, PreviousInstallationAnsweredYesShowsTheFirstPage) {
-    Machine().PutValue("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App "
-                       "Paths\\swk.exe",
-                       "Path", sim::RegistryValue{REG_SZ, {'C', ':', '\\', 'X', 0}});
+    Machine().PutValue(
+        "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App "
+        "Paths\\swk.exe",
+        "Path", sim::RegistryValue{REG_SZ, {'C', ':', '\\', 'X', 0}});
     RunWizard({kYes, kCancel});
     ASSERT_EQ(Host().Messages().size(), 1u);
     EXPECT_EQ(Host().Messages()[0].text, kQuestion);
@@ -120,9 +121,10 @@ TEST_F(SetupTest, PreviousInstallationAnsweredYesShowsTheFirstPage) {
 }
 
 TEST_F(SetupTest, PreviousInstallationAnsweredNoEndsTheSetupWithoutChanges) {
-    Machine().PutValue("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App "
-                       "Paths\\swk.exe",
-                       "Path", sim::RegistryValue{REG_SZ, {'C', ':', '\\', 'X', 0}});
+    Machine().PutValue(
+        "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App "
+        "Paths\\swk.exe",
+        "Path", sim::RegistryValue{REG_SZ, {'C', ':', '\\', 'X', 0}});
     const auto files = Machine().ListFiles().size();
     const std::string registry = Machine().ExportRegistry();
     RunWizard({kNo});  // no further step: the dialog ends by itself
@@ -234,7 +236,8 @@ TEST_P(PlatformGateTest, OnlyTheNtAndNineXFamiliesOpenTheWizard) {
         EXPECT_TRUE(Messages().empty());
         EXPECT_EQ(Host().Snapshots().size(), 2u);
     } else {
-        EXPECT_EQ(Messages(), std::vector<std::string>{"Only Windows 95, 98 , NT4.0, 2000, ME, XP"});
+        EXPECT_EQ(Messages(),
+                  std::vector<std::string>{"Only Windows 95, 98 , NT4.0, 2000, ME, XP"});
         EXPECT_EQ(Host().Messages()[0].title, kAppName);
         EXPECT_TRUE(Host().Snapshots().empty());
     }

@@ -15,7 +15,8 @@ constexpr std::uint64_t kUnixEpochTicks = 116'444'736'000'000'000;
 
 std::string Upper(std::string_view text) {
     std::string upper;
-    for (const char c : text) upper += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    for (const char c : text)
+        upper += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return upper;
 }
 
@@ -25,7 +26,8 @@ std::string FileName(std::string_view path) {
 }
 
 bool EndsWith(std::string_view text, std::string_view tail) {
-    return text.size() >= tail.size() && Upper(text.substr(text.size() - tail.size())) == Upper(tail);
+    return text.size() >= tail.size() &&
+           Upper(text.substr(text.size() - tail.size())) == Upper(tail);
 }
 
 // The quoted name at the start of `line` (escapes \\ and \" undone) and the
@@ -70,8 +72,8 @@ std::map<std::string, std::map<std::string, std::string>> ParseRegText(const std
         } else if (!key.empty() && line.rfind("@=", 0) == 0) {
             keys[key]["@"] = line.substr(2);
         } else if (!key.empty()) {
-            if (const auto name = QuotedName(line); name && name->second < line.size() &&
-                                                     line[name->second] == '=')
+            if (const auto name = QuotedName(line);
+                name && name->second < line.size() && line[name->second] == '=')
                 keys[key][name->first] = line.substr(name->second + 1);
         }
     }
@@ -80,7 +82,8 @@ std::map<std::string, std::map<std::string, std::string>> ParseRegText(const std
 
 MachineState CaptureState(const sim::SimulatedMachine& machine) {
     MachineState state;
-    for (const sim::FileState& file : machine.ListFiles()) state.files[Upper(file.windowsPath)] = file;
+    for (const sim::FileState& file : machine.ListFiles())
+        state.files[Upper(file.windowsPath)] = file;
     state.registry = ParseRegText(machine.ExportRegistry());
     state.journal = machine.Journal();
     return state;
@@ -93,9 +96,9 @@ std::string FileTimeText(std::uint64_t ticks) {
     std::tm utc{};
     gmtime_r(&seconds, &utc);
     char text[64];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d.%07llu UTC",
-                  utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min,
-                  utc.tm_sec, static_cast<unsigned long long>(ticks % kTicksPerSecond));
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d.%07llu UTC", utc.tm_year + 1900,
+                  utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec,
+                  static_cast<unsigned long long>(ticks % kTicksPerSecond));
     return text;
 }
 
@@ -140,8 +143,8 @@ void PrintChanges(const sim::SimulatedMachine& machine, const MachineState& befo
                 const auto oldValue = oldKey->second.find(name);
                 if (oldValue != oldKey->second.end() && oldValue->second == data) continue;
             }
-            out << "  [" << key << "]  " << (name == "@" ? "@" : "\"" + name + "\"") << " = " << data
-                << "\n";
+            out << "  [" << key << "]  " << (name == "@" ? "@" : "\"" + name + "\"") << " = "
+                << data << "\n";
             ++count;
         }
     }

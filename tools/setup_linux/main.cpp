@@ -149,9 +149,10 @@ int main(int argc, char** argv) {
                      options->machine.c_str());
         return kExitUsage;
     }
-    machine->SetOwnModule("C:\\Users\\" + machine->Profile().userName + "\\Downloads\\" + name + ".exe",
-                          {{app::kPayloadResourceId, *payload}},
-                          {{"FileVersion", "4, 5, 0, 0"}, {"SpecialBuild", "0"}});
+    machine->SetOwnModule(
+        "C:\\Users\\" + machine->Profile().userName + "\\Downloads\\" + name + ".exe",
+        {{app::kPayloadResourceId, *payload}},
+        {{"FileVersion", "4, 5, 0, 0"}, {"SpecialBuild", "0"}});
 
     const setup_linux::MachineState before = setup_linux::CaptureState(*machine);
     std::unique_ptr<app::TerminalHost> host =
@@ -169,7 +170,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s: stopped: %s\n", name.c_str(), problem.c_str());
     if (options->answers && !host->LeftoverWords().empty()) {
         std::string leftover;
-        for (const std::string& word : host->LeftoverWords()) leftover += (leftover.empty() ? "" : ",") + word;
+        for (const std::string& word : host->LeftoverWords())
+            leftover += (leftover.empty() ? "" : ",") + word;
         std::fprintf(stderr, "%s: answer words left over: %s\n", name.c_str(), leftover.c_str());
         answersWrong = true;
     }
