@@ -167,6 +167,11 @@ TEST_F(SetupTest, PagesFollowTheirTableFromInstallToRunProgram) {
     EXPECT_EQ(completion.Find(kInfoText)->pixels, result.Find(kInfoText)->pixels);
     EXPECT_EQ(JournalCount("init.asp"), 1);
 
+    for (const Snapshot& step : steps) {  // the setup path can never be changed
+        EXPECT_FALSE(step.Find(kPathField)->enabled) << step.step;
+        EXPECT_FALSE(step.Find(kBrowseButton)->enabled) << step.step;
+    }
+
     // Run Program: swk.exe is started and the setup ends.
     EXPECT_EQ(Dialog().page, 2);
     EXPECT_EQ(JournalCount(std::string(kProgramFolder) + "swk.exe"), 1) << Describe();
@@ -222,6 +227,13 @@ TEST_F(SetupTest, OkArrivingDuringAnAttemptIsIgnored) {
     EXPECT_TRUE(delivered);
     EXPECT_EQ(Messages(), std::vector<std::string>{"Error: Registering swk.ocx"});
     EXPECT_EQ(Dialog().page, 2);
+}
+
+TEST(ApplicationNameTest, IsTheFileNameWithoutFolderAndExtension) {
+    EXPECT_EQ(ApplicationName("C:\\Users\\User\\Downloads\\StashwickSetup.exe"), "StashwickSetup");
+    EXPECT_EQ(ApplicationName("/usr/local/bin/stashwick-setup"), "stashwick-setup");
+    EXPECT_EQ(ApplicationName("setup.v2.exe"), "setup.v2");
+    EXPECT_EQ(ApplicationName("./build/.hidden"), ".hidden");
 }
 
 // ---- The platform gate --------------------------------------------------------------------
