@@ -83,6 +83,8 @@ TEST_F(InstallTest, FirstInstallWritesFilesRecordsAndRegistrations) {
     }
     EXPECT_TRUE(Machine().KeyExists(kAddOnClass));
     EXPECT_EQ(JournalCount("swkh.exe"), 1);
+    EXPECT_EQ(JournalCount("register " + std::string(kProgramFolder) + "swk.ocx"), 1);
+    EXPECT_EQ(JournalCount("register " + std::string(kProgramFolder) + "swk.dll"), 1);
     EXPECT_EQ(Host().WaitCursorShows(), 1);
     EXPECT_FALSE(Host().WaitCursorOn());
 }
