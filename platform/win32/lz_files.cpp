@@ -1,7 +1,5 @@
 #include "platform/win32/lz_files.h"
 
-#include "platform/win32/windows_api.h"
-
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -10,6 +8,7 @@
 #include <vector>
 
 #include "platform/szdd.h"
+#include "platform/win32/windows_api.h"
 
 namespace swk::win32 {
 namespace {
@@ -35,9 +34,9 @@ LzFile* Find(INT lzFile) {
 
 // Reads the whole file; false when it cannot be opened, is too large or a read fails.
 bool ReadWholeFile(const WCHAR* path, std::vector<std::uint8_t>& bytes, ::DWORD& error) {
-    ::HANDLE file = ::CreateFileW(reinterpret_cast<const wchar_t*>(path), GENERIC_READ,
-                                  FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+    ::HANDLE file =
+        ::CreateFileW(reinterpret_cast<const wchar_t*>(path), GENERIC_READ, FILE_SHARE_READ,
+                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == reinterpret_cast<::HANDLE>(static_cast<std::intptr_t>(-1))) {
         error = ::GetLastError();
         return false;
@@ -50,7 +49,8 @@ bool ReadWholeFile(const WCHAR* path, std::vector<std::uint8_t>& bytes, ::DWORD&
         std::size_t done = 0;
         ok = true;
         while (ok && done < bytes.size()) {
-            const ::DWORD chunk = static_cast<::DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 24));
+            const ::DWORD chunk =
+                static_cast<::DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 24));
             ::DWORD got = 0;
             ok = ::ReadFile(file, bytes.data() + done, chunk, &got, nullptr) && got == chunk;
             done += got;
@@ -82,7 +82,8 @@ std::int64_t ExpandRange(const LzFile& file, std::span<std::uint8_t> out) {
 
 INT OpenLzFile(const WCHAR* path, OFSTRUCT* record) {
     auto& files = Files();
-    auto freeSlot = std::find_if(files.begin(), files.end(), [](const LzFile& f) { return !f.open; });
+    auto freeSlot =
+        std::find_if(files.begin(), files.end(), [](const LzFile& f) { return !f.open; });
     if (freeSlot == files.end()) return LZERROR_GLOBALLOC;
 
     LzFile file;
@@ -103,17 +104,20 @@ INT ReadLzFile(INT lzFile, char* buffer, INT count) {
     LzFile* file = Find(lzFile);
     if (file == nullptr) return LZERROR_BADINHANDLE;
     if (buffer == nullptr || count < 0) return LZERROR_BADVALUE;
-    std::span<std::uint8_t> out(reinterpret_cast<std::uint8_t*>(buffer), static_cast<std::size_t>(count));
+    std::span<std::uint8_t> out(reinterpret_cast<std::uint8_t*>(buffer),
+                                static_cast<std::size_t>(count));
 
     std::int64_t produced = 0;
     if (file->isSzdd) {
         produced = ExpandRange(*file, out);
-        if (produced == static_cast<std::int64_t>(szdd::ExpandError::BadHeader)) return LZERROR_UNKNOWNALG;
+        if (produced == static_cast<std::int64_t>(szdd::ExpandError::BadHeader))
+            return LZERROR_UNKNOWNALG;
         if (produced < 0) return LZERROR_READ;
     } else if (file->position < file->compressed.size()) {
         produced = static_cast<std::int64_t>(
             std::min<std::uint64_t>(out.size(), file->compressed.size() - file->position));
-        std::memcpy(out.data(), file->compressed.data() + file->position, static_cast<std::size_t>(produced));
+        std::memcpy(out.data(), file->compressed.data() + file->position,
+                    static_cast<std::size_t>(produced));
     }
     file->position += static_cast<std::uint64_t>(produced);
     return static_cast<INT>(produced);

@@ -5,17 +5,17 @@
 namespace swk::win32 {
 namespace {
 
-constexpr ::DWORD kSearchSystem32 = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
+constexpr ::DWORD kSearchSystem32 = 0x00000800;     // LOAD_LIBRARY_SEARCH_SYSTEM32
 constexpr ::DWORD kAlteredSearchPath = 0x00000008;  // LOAD_WITH_ALTERED_SEARCH_PATH
 
 // System DLLs that the shell link object, the dialog's themed controls and the
 // version reader load on demand. Preloaded by full path where the search
 // cannot be restricted.
 constexpr const wchar_t* kPreloadedSystemDlls[] = {
-    L"version.dll", L"uxtheme.dll", L"comctl32.dll", L"userenv.dll", L"profapi.dll",
-    L"setupapi.dll", L"apphelp.dll", L"propsys.dll", L"dwmapi.dll", L"cryptbase.dll",
-    L"oleacc.dll", L"clbcatq.dll", L"linkinfo.dll", L"ntshrui.dll", L"cscapi.dll",
-    L"srvcli.dll", L"sspicli.dll", L"netutils.dll", L"windowscodecs.dll",
+    L"version.dll",  L"uxtheme.dll", L"comctl32.dll", L"userenv.dll",       L"profapi.dll",
+    L"setupapi.dll", L"apphelp.dll", L"propsys.dll",  L"dwmapi.dll",        L"cryptbase.dll",
+    L"oleacc.dll",   L"clbcatq.dll", L"linkinfo.dll", L"ntshrui.dll",       L"cscapi.dll",
+    L"srvcli.dll",   L"sspicli.dll", L"netutils.dll", L"windowscodecs.dll",
 };
 
 DllSearchMode& Mode() {
@@ -42,7 +42,8 @@ Function Kernel32Function(const char* name) {
 }  // namespace
 
 DllSearchMode RestrictDllSearchToSystemFolder() {
-    auto setDefault = Kernel32Function<SetDefaultDllDirectoriesFunction>("SetDefaultDllDirectories");
+    auto setDefault =
+        Kernel32Function<SetDefaultDllDirectoriesFunction>("SetDefaultDllDirectories");
     if (setDefault != nullptr && !IsWindowsVista() && setDefault(kSearchSystem32)) {
         Mode() = DllSearchMode::SystemFolderOnly;
         return Mode();
@@ -56,7 +57,9 @@ DllSearchMode RestrictDllSearchToSystemFolder() {
     return Mode();
 }
 
-DllSearchMode CurrentDllSearchMode() { return Mode(); }
+DllSearchMode CurrentDllSearchMode() {
+    return Mode();
+}
 
 ::HMODULE LoadSystemLibrary(const wchar_t* fileName) {
     wchar_t path[MAX_PATH + 1] = {};

@@ -23,8 +23,8 @@
 namespace swk::win32 {
 
 enum class DllSearchMode {
-    SystemFolderOnly,      // SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32)
-    PreloadedFromSystem,   // Vista, or a system without SetDefaultDllDirectories
+    SystemFolderOnly,     // SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32)
+    PreloadedFromSystem,  // Vista, or a system without SetDefaultDllDirectories
 };
 
 // Call before anything else in the program. Returns the mode that took effect.

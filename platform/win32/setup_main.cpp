@@ -1,11 +1,10 @@
 // StashwickSetup.exe: restricts DLL loading to the system folder before
 // anything else, installs the real Windows backend and runs the setup.
-#include "platform/win32/windows_api.h"
-
 #include "app/setup_app.h"
 #include "platform/win32/safe_dll_loading.h"
 #include "platform/win32/win32_dialog_host.h"
 #include "platform/win32/win32_system_services.h"
+#include "platform/win32/windows_api.h"
 
 int WINAPI WinMain(::HINSTANCE instance, ::HINSTANCE, ::LPSTR, int) {
     swk::win32::RestrictDllSearchToSystemFolder();

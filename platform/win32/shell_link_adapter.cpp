@@ -46,7 +46,8 @@ public:
         *object = nullptr;
         if (!(iid == IID_IPersistFile)) return E_NOINTERFACE;
         ::IPersistFile* persist = nullptr;
-        const HRESULT result = real_->QueryInterface(Real(IID_IPersistFile), reinterpret_cast<void**>(&persist));
+        const HRESULT result =
+            real_->QueryInterface(Real(IID_IPersistFile), reinterpret_cast<void**>(&persist));
         if (result < 0) return result;
         auto* adapter = new (std::nothrow) PersistFileAdapter(persist);
         if (adapter == nullptr) {
@@ -73,8 +74,8 @@ HRESULT CreateShellLink(::IUnknown* outer, DWORD context, void** object) {
     ::IShellLinkA* link = nullptr;
     const ::GUID classId = Real(CLSID_ShellLink);
     const ::GUID interfaceId = Real(IID_IShellLinkA);
-    const HRESULT result = ::CoCreateInstance(classId, outer, context, interfaceId,
-                                              reinterpret_cast<void**>(&link));
+    const HRESULT result =
+        ::CoCreateInstance(classId, outer, context, interfaceId, reinterpret_cast<void**>(&link));
     if (result < 0) return result;
     auto* adapter = new (std::nothrow) ShellLinkAdapter(link);
     if (adapter == nullptr) {

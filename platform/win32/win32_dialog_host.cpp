@@ -1,11 +1,10 @@
 #include "platform/win32/win32_dialog_host.h"
 
-#include "platform/win32/windows_api.h"
-
 #include <vector>
 
 #include "app/setup_app.h"
 #include "app/setup_dialog.h"
+#include "platform/win32/windows_api.h"
 
 namespace swk::win32 {
 namespace {
@@ -13,14 +12,18 @@ namespace {
 // Bounds every text taken from or given to a control.
 constexpr int kMaxControlText = 32 * 1024;
 
-::HWND Hwnd(void* window) { return static_cast<::HWND>(window); }
+::HWND Hwnd(void* window) {
+    return static_cast<::HWND>(window);
+}
 
 std::wstring ToWide(std::string_view text) {
     if (text.empty() || text.size() > static_cast<std::size_t>(kMaxControlText)) return {};
-    const int length = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    const int length =
+        ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
     std::wstring wide(static_cast<std::size_t>(length > 0 ? length : 0), L'\0');
     if (length > 0)
-        ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
+        ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(),
+                              length);
     return wide;
 }
 
@@ -28,14 +31,16 @@ std::string ToUtf8(const wchar_t* wide, int length) {
     if (length <= 0) return {};
     const int size = ::WideCharToMultiByte(CP_UTF8, 0, wide, length, nullptr, 0, nullptr, nullptr);
     std::string text(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
-    if (size > 0) ::WideCharToMultiByte(CP_UTF8, 0, wide, length, text.data(), size, nullptr, nullptr);
+    if (size > 0)
+        ::WideCharToMultiByte(CP_UTF8, 0, wide, length, text.data(), size, nullptr, nullptr);
     return text;
 }
 
 // ---- NoFocusButton: a push button that consumes WM_SETFOCUS ----------------------
 constexpr const wchar_t* kOriginalProcProperty = L"SwkButtonProc";
 
-::LRESULT CALLBACK NoFocusButtonProc(::HWND button, ::UINT message, ::WPARAM wParam, ::LPARAM lParam) {
+::LRESULT CALLBACK NoFocusButtonProc(::HWND button, ::UINT message, ::WPARAM wParam,
+                                     ::LPARAM lParam) {
     auto original = reinterpret_cast<::WNDPROC>(::GetPropW(button, kOriginalProcProperty));
     if (message == WM_SETFOCUS) return 0;  // consumed: no focus, no focus rectangle
     if (message == WM_NCDESTROY) ::RemovePropW(button, kOriginalProcProperty);
@@ -60,14 +65,15 @@ std::string RunningApplicationName() {
 
 Win32DialogHost::Win32DialogHost(void* instance, std::string applicationName)
     : instance_(instance), applicationName_(std::move(applicationName)) {
-    icon_ = ::LoadIconW(static_cast<::HINSTANCE>(instance_), MAKEINTRESOURCEW(app::kApplicationIconId));
+    icon_ =
+        ::LoadIconW(static_cast<::HINSTANCE>(instance_), MAKEINTRESOURCEW(app::kApplicationIconId));
 }
 
 int Win32DialogHost::RunModal(app::DialogHandler& handler) {
     handler_ = &handler;
-    const ::INT_PTR result =
-        ::DialogBoxParamW(static_cast<::HINSTANCE>(instance_), MAKEINTRESOURCEW(app::kDialogResourceId),
-                          nullptr, DialogProc, reinterpret_cast<::LPARAM>(this));
+    const ::INT_PTR result = ::DialogBoxParamW(static_cast<::HINSTANCE>(instance_),
+                                               MAKEINTRESOURCEW(app::kDialogResourceId), nullptr,
+                                               DialogProc, reinterpret_cast<::LPARAM>(this));
     handler_ = nullptr;
     window_ = nullptr;
     return static_cast<int>(result);
@@ -82,65 +88,67 @@ std::intptr_t Win32DialogHost::HandleMessage(void* window, unsigned message, std
                                              std::intptr_t /*lParam*/) {
     ::HWND dialog = Hwnd(window);
     switch (message) {
-    case WM_INITDIALOG:
-        window_ = window;
-        handler_->OnInitDialog();
-        return TRUE;  // the dialog manager places the focus
-    case WM_COMMAND: {
-        const int id = LOWORD(wParam);
-        const int notification = HIWORD(wParam);
-        if (notification != BN_CLICKED && notification != 1 /* accelerator */) return FALSE;
-        if (id == app::kCancelButton) {
-            handler_->OnCommand(id);
-        } else {
-            ::HWND control = ::GetDlgItem(dialog, id);
-            if (control == nullptr || !::IsWindowEnabled(control) || !::IsWindowVisible(control))
-                return FALSE;
-            handler_->OnCommand(id);
-        }
-        return TRUE;
-    }
-    case WM_CLOSE:  // the close box, with the Cancel button hidden or not
-        handler_->OnCommand(app::kCancelButton);
-        return TRUE;
-    case WM_PAINT:
-        if (::IsIconic(dialog)) {
-            ::PAINTSTRUCT paint{};
-            ::HDC dc = ::BeginPaint(dialog, &paint);
-            ::SendMessageW(dialog, WM_ICONERASEBKGND, reinterpret_cast<::WPARAM>(dc), 0);
-            ::RECT client{};
-            ::GetClientRect(dialog, &client);
-            const app::IconPosition at = app::MinimisedIconPosition(
-                client.right - client.left, client.bottom - client.top,
-                ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON));
-            ::DrawIcon(dc, at.x, at.y, static_cast<::HICON>(icon_));
-            ::EndPaint(dialog, &paint);
+        case WM_INITDIALOG:
+            window_ = window;
+            handler_->OnInitDialog();
+            return TRUE;  // the dialog manager places the focus
+        case WM_COMMAND: {
+            const int id = LOWORD(wParam);
+            const int notification = HIWORD(wParam);
+            if (notification != BN_CLICKED && notification != 1 /* accelerator */) return FALSE;
+            if (id == app::kCancelButton) {
+                handler_->OnCommand(id);
+            } else {
+                ::HWND control = ::GetDlgItem(dialog, id);
+                if (control == nullptr || !::IsWindowEnabled(control) ||
+                    !::IsWindowVisible(control))
+                    return FALSE;
+                handler_->OnCommand(id);
+            }
             return TRUE;
         }
-        return FALSE;
-    case WM_QUERYDRAGICON:
-        ::SetWindowLongPtrW(dialog, DWLP_MSGRESULT, reinterpret_cast<::LONG_PTR>(icon_));
-        return reinterpret_cast<::INT_PTR>(icon_);
-    case WM_SETCURSOR:
-        if (waitCursorDepth_ > 0) {
-            ::SetCursor(::LoadCursorW(nullptr, MAKEINTRESOURCEW(32514) /* IDC_WAIT */));
-            ::SetWindowLongPtrW(dialog, DWLP_MSGRESULT, TRUE);
+        case WM_CLOSE:  // the close box, with the Cancel button hidden or not
+            handler_->OnCommand(app::kCancelButton);
             return TRUE;
-        }
-        return FALSE;
-    default:
-        return FALSE;
+        case WM_PAINT:
+            if (::IsIconic(dialog)) {
+                ::PAINTSTRUCT paint{};
+                ::HDC dc = ::BeginPaint(dialog, &paint);
+                ::SendMessageW(dialog, WM_ICONERASEBKGND, reinterpret_cast<::WPARAM>(dc), 0);
+                ::RECT client{};
+                ::GetClientRect(dialog, &client);
+                const app::IconPosition at = app::MinimisedIconPosition(
+                    client.right - client.left, client.bottom - client.top,
+                    ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON));
+                ::DrawIcon(dc, at.x, at.y, static_cast<::HICON>(icon_));
+                ::EndPaint(dialog, &paint);
+                return TRUE;
+            }
+            return FALSE;
+        case WM_QUERYDRAGICON:
+            ::SetWindowLongPtrW(dialog, DWLP_MSGRESULT, reinterpret_cast<::LONG_PTR>(icon_));
+            return reinterpret_cast<::INT_PTR>(icon_);
+        case WM_SETCURSOR:
+            if (waitCursorDepth_ > 0) {
+                ::SetCursor(::LoadCursorW(nullptr, MAKEINTRESOURCEW(32514) /* IDC_WAIT */));
+                ::SetWindowLongPtrW(dialog, DWLP_MSGRESULT, TRUE);
+                return TRUE;
+            }
+            return FALSE;
+        default:
+            return FALSE;
     }
 }
 
 void Win32DialogHost::SetWindowIcons(int iconId) {
     auto instance = static_cast<::HINSTANCE>(instance_);
     ::HICON large = ::LoadIconW(instance, MAKEINTRESOURCEW(iconId));
-    auto small = static_cast<::HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(iconId), IMAGE_ICON,
-                                                   ::GetSystemMetrics(SM_CXSMICON),
-                                                   ::GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
+    auto small = static_cast<::HICON>(::LoadImageW(
+        instance, MAKEINTRESOURCEW(iconId), IMAGE_ICON, ::GetSystemMetrics(SM_CXSMICON),
+        ::GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
     ::SendMessageW(Hwnd(window_), WM_SETICON, ICON_BIG, reinterpret_cast<::LPARAM>(large));
-    ::SendMessageW(Hwnd(window_), WM_SETICON, ICON_SMALL, reinterpret_cast<::LPARAM>(small ? small : large));
+    ::SendMessageW(Hwnd(window_), WM_SETICON, ICON_SMALL,
+                   reinterpret_cast<::LPARAM>(small ? small : large));
 }
 
 void Win32DialogHost::SetText(int id, std::string_view text) {
@@ -180,9 +188,9 @@ void Win32DialogHost::Move(int id, app::Rect pixels, bool repaint) {
 
 void Win32DialogHost::CreateNoFocusButton(int id, app::Rect pixels, DWORD style, int iconId) {
     auto instance = static_cast<::HINSTANCE>(instance_);
-    ::HWND button = ::CreateWindowExW(0, L"BUTTON", L"", style, pixels.left, pixels.top,
-                                      pixels.Width(), pixels.Height(), Hwnd(window_),
-                                      reinterpret_cast<::HMENU>(static_cast<::INT_PTR>(id)), instance, nullptr);
+    ::HWND button = ::CreateWindowExW(
+        0, L"BUTTON", L"", style, pixels.left, pixels.top, pixels.Width(), pixels.Height(),
+        Hwnd(window_), reinterpret_cast<::HMENU>(static_cast<::INT_PTR>(id)), instance, nullptr);
     if (button == nullptr) return;
     ::SetPropW(button, kOriginalProcProperty,
                reinterpret_cast<::HANDLE>(::GetWindowLongPtrW(button, GWLP_WNDPROC)));
@@ -204,10 +212,14 @@ MessageAnswer Win32DialogHost::Show(std::string_view text, MessageButtons button
     const int answer = ::MessageBoxW(::GetActiveWindow(), ToWide(text).c_str(),
                                      ToWide(applicationName_).c_str(), style);
     switch (answer) {
-    case IDYES: return MessageAnswer::Yes;
-    case IDNO: return MessageAnswer::No;
-    case IDCANCEL: return MessageAnswer::Cancel;
-    default: return MessageAnswer::Ok;
+        case IDYES:
+            return MessageAnswer::Yes;
+        case IDNO:
+            return MessageAnswer::No;
+        case IDCANCEL:
+            return MessageAnswer::Cancel;
+        default:
+            return MessageAnswer::Ok;
     }
 }
 

@@ -1,12 +1,11 @@
 #include "platform/win32/win32_system_services.h"
 
-#include "platform/win32/windows_api.h"
-
 #include <cstdint>
 
 #include "platform/win32/lz_files.h"
 #include "platform/win32/safe_dll_loading.h"
 #include "platform/win32/shell_link_adapter.h"
+#include "platform/win32/windows_api.h"
 
 namespace swk::win32 {
 namespace {
@@ -20,18 +19,34 @@ template <class Ours, class Real>
 Ours Ours_(Real handle) {
     return Ours{reinterpret_cast<std::uintptr_t>(handle)};
 }
-::HKEY Key(HKEY key) { return Real_<::HKEY>(key); }
-::HANDLE Handle(HANDLE handle) { return Real_<::HANDLE>(handle); }
-::HMODULE Module(HMODULE module) { return Real_<::HMODULE>(module); }
-::HWND Window(HWND window) { return Real_<::HWND>(window); }
+::HKEY Key(HKEY key) {
+    return Real_<::HKEY>(key);
+}
+::HANDLE Handle(HANDLE handle) {
+    return Real_<::HANDLE>(handle);
+}
+::HMODULE Module(HMODULE module) {
+    return Real_<::HMODULE>(module);
+}
+::HWND Window(HWND window) {
+    return Real_<::HWND>(window);
+}
 
 // ---- UTF-16 text: char16_t on our side, wchar_t on the system's ----------------
-const wchar_t* Wide(const WCHAR* text) { return reinterpret_cast<const wchar_t*>(text); }
-wchar_t* Wide(WCHAR* text) { return reinterpret_cast<wchar_t*>(text); }
+const wchar_t* Wide(const WCHAR* text) {
+    return reinterpret_cast<const wchar_t*>(text);
+}
+wchar_t* Wide(WCHAR* text) {
+    return reinterpret_cast<wchar_t*>(text);
+}
 
 // ---- Records copied field by field ----------------------------------------------
-::FILETIME RealTime(const FILETIME& time) { return {time.dwLowDateTime, time.dwHighDateTime}; }
-FILETIME OurTime(const ::FILETIME& time) { return {time.dwLowDateTime, time.dwHighDateTime}; }
+::FILETIME RealTime(const FILETIME& time) {
+    return {time.dwLowDateTime, time.dwHighDateTime};
+}
+FILETIME OurTime(const ::FILETIME& time) {
+    return {time.dwLowDateTime, time.dwHighDateTime};
+}
 
 void StoreKey(::HKEY real, HKEY* result) {
     if (result != nullptr) *result = Ours_<HKEY>(real);
@@ -76,10 +91,9 @@ LONG Win32SystemServices::RegCreateKeyExA(HKEY parent, const char* subKey, DWORD
                                           char* keyClass, DWORD options, REGSAM access,
                                           void* security, HKEY* result, DWORD* disposition) {
     ::HKEY created = nullptr;
-    const LONG status =
-        ::RegCreateKeyExA(Key(parent), subKey, reserved, keyClass, options, access,
-                          static_cast<::SECURITY_ATTRIBUTES*>(security), &created,
-                          reinterpret_cast<::DWORD*>(disposition));
+    const LONG status = ::RegCreateKeyExA(Key(parent), subKey, reserved, keyClass, options, access,
+                                          static_cast<::SECURITY_ATTRIBUTES*>(security), &created,
+                                          reinterpret_cast<::DWORD*>(disposition));
     StoreKey(created, result);
     return status;
 }
@@ -107,7 +121,9 @@ LONG Win32SystemServices::RegDeleteKeyA(HKEY parent, const char* subKey) {
     return ::RegDeleteKeyA(Key(parent), subKey);
 }
 
-LONG Win32SystemServices::RegCloseKey(HKEY key) { return ::RegCloseKey(Key(key)); }
+LONG Win32SystemServices::RegCloseKey(HKEY key) {
+    return ::RegCloseKey(Key(key));
+}
 
 // ---- Files, folders and drives ---------------------------------------------------------
 HANDLE Win32SystemServices::CreateFileW(const WCHAR* path, DWORD access, DWORD shareMode,
@@ -133,14 +149,19 @@ BOOL Win32SystemServices::SetFileTime(HANDLE file, const FILETIME* creation,
                          lastAccess ? &times[1] : nullptr, lastWrite ? &times[2] : nullptr);
 }
 
-BOOL Win32SystemServices::CloseHandle(HANDLE handle) { return ::CloseHandle(Handle(handle)); }
+BOOL Win32SystemServices::CloseHandle(HANDLE handle) {
+    return ::CloseHandle(Handle(handle));
+}
 
-BOOL Win32SystemServices::DeleteFileW(const WCHAR* path) { return ::DeleteFileW(Wide(path)); }
+BOOL Win32SystemServices::DeleteFileW(const WCHAR* path) {
+    return ::DeleteFileW(Wide(path));
+}
 
 BOOL Win32SystemServices::GetFileAttributesExW(const WCHAR* path, int infoLevel,
                                                WIN32_FILE_ATTRIBUTE_DATA* info) {
     ::WIN32_FILE_ATTRIBUTE_DATA real{};
-    const BOOL found = ::GetFileAttributesExW(Wide(path), static_cast<::GET_FILEEX_INFO_LEVELS>(infoLevel), &real);
+    const BOOL found =
+        ::GetFileAttributesExW(Wide(path), static_cast<::GET_FILEEX_INFO_LEVELS>(infoLevel), &real);
     if (found && info != nullptr) {
         info->dwFileAttributes = real.dwFileAttributes;
         info->ftCreationTime = OurTime(real.ftCreationTime);
@@ -156,9 +177,13 @@ BOOL Win32SystemServices::CreateDirectoryW(const WCHAR* path, void* security) {
     return ::CreateDirectoryW(Wide(path), static_cast<::SECURITY_ATTRIBUTES*>(security));
 }
 
-DWORD Win32SystemServices::GetLastError() { return ::GetLastError(); }
+DWORD Win32SystemServices::GetLastError() {
+    return ::GetLastError();
+}
 
-UINT Win32SystemServices::GetDriveTypeA(const char* rootPath) { return ::GetDriveTypeA(rootPath); }
+UINT Win32SystemServices::GetDriveTypeA(const char* rootPath) {
+    return ::GetDriveTypeA(rootPath);
+}
 
 BOOL Win32SystemServices::GetDiskFreeSpaceExA(const char* path, ULARGE_INTEGER* freeToCaller,
                                               ULARGE_INTEGER* totalBytes,
@@ -201,7 +226,9 @@ INT Win32SystemServices::LZRead(INT lzFile, char* buffer, INT count) {
     return ReadLzFile(lzFile, buffer, count);
 }
 
-void Win32SystemServices::LZClose(INT lzFile) { CloseLzFile(lzFile); }
+void Win32SystemServices::LZClose(INT lzFile) {
+    CloseLzFile(lzFile);
+}
 
 // ---- Version data ----------------------------------------------------------------------------
 DWORD Win32SystemServices::GetFileVersionInfoSizeA(const char* path, DWORD* handle) {
@@ -242,9 +269,12 @@ BSTR Win32SystemServices::SysAllocStringLen(const WCHAR* text, UINT length) {
     return reinterpret_cast<BSTR>(::SysAllocStringLen(Wide(text), length));
 }
 
-void Win32SystemServices::SysFreeString(BSTR text) { ::SysFreeString(Wide(text)); }
+void Win32SystemServices::SysFreeString(BSTR text) {
+    ::SysFreeString(Wide(text));
+}
 
-// ---- Shell -----------------------------------------------------------------------------------------
+// ---- Shell
+// -----------------------------------------------------------------------------------------
 BOOL Win32SystemServices::SHGetSpecialFolderPathW(HWND owner, WCHAR* path, int csidl, BOOL create) {
     return ::SHGetSpecialFolderPathW(Window(owner), Wide(path), csidl, create);
 }
@@ -266,21 +296,27 @@ int Win32SystemServices::SHFileOperationW(SHFILEOPSTRUCTW* operation) {
 HINSTANCE Win32SystemServices::ShellExecuteW(HWND owner, const WCHAR* verb, const WCHAR* file,
                                              const WCHAR* parameters, const WCHAR* directory,
                                              int showCommand) {
-    return Ours_<HINSTANCE>(::ShellExecuteW(Window(owner), Wide(verb), Wide(file),
-                                            Wide(parameters), Wide(directory), showCommand));
+    return Ours_<HINSTANCE>(::ShellExecuteW(Window(owner), Wide(verb), Wide(file), Wide(parameters),
+                                            Wide(directory), showCommand));
 }
 
-// ---- COM, shell links and component self-registration ----------------------------------------------
-HRESULT Win32SystemServices::CoInitialize(void* reserved) { return ::CoInitialize(reserved); }
+// ---- COM, shell links and component self-registration
+// ----------------------------------------------
+HRESULT Win32SystemServices::CoInitialize(void* reserved) {
+    return ::CoInitialize(reserved);
+}
 
-void Win32SystemServices::CoUninitialize() { ::CoUninitialize(); }
+void Win32SystemServices::CoUninitialize() {
+    ::CoUninitialize();
+}
 
 HRESULT Win32SystemServices::CoCreateInstance(const GUID& classId, void* outer, DWORD context,
                                               const GUID& interfaceId, void** object) {
     if (object == nullptr) return E_FAIL;
     *object = nullptr;
     // The logic asks for nothing else; any other class would need its own adapter.
-    if (!(classId == CLSID_ShellLink) || !(interfaceId == IID_IShellLinkA)) return REGDB_E_CLASSNOTREG;
+    if (!(classId == CLSID_ShellLink) || !(interfaceId == IID_IShellLinkA))
+        return REGDB_E_CLASSNOTREG;
     return CreateShellLink(static_cast<::IUnknown*>(outer), context, object);
 }
 
@@ -303,21 +339,26 @@ HRESULT Win32SystemServices::CallDllRegisterServer(FARPROC entryPoint) {
     return reinterpret_cast<Entry>(static_cast<std::uintptr_t>(entryPoint))();
 }
 
-void Win32SystemServices::CoFreeLibrary(HMODULE module) { ::CoFreeLibrary(Module(module)); }
+void Win32SystemServices::CoFreeLibrary(HMODULE module) {
+    ::CoFreeLibrary(Module(module));
+}
 
-// ---- The product's running-instance semaphore ------------------------------------------------------
+// ---- The product's running-instance semaphore
+// ------------------------------------------------------
 HANDLE Win32SystemServices::OpenSemaphoreA(DWORD access, BOOL inherit, const char* name) {
     return Ours_<HANDLE>(::OpenSemaphoreA(access, inherit, name));
 }
 
-BOOL Win32SystemServices::ReleaseSemaphore(HANDLE semaphore, LONG releaseCount, LONG* previousCount) {
+BOOL Win32SystemServices::ReleaseSemaphore(HANDLE semaphore, LONG releaseCount,
+                                           LONG* previousCount) {
     ::LONG previous = 0;
     const BOOL ok = ::ReleaseSemaphore(Handle(semaphore), releaseCount, &previous);
     if (previousCount != nullptr) *previousCount = previous;
     return ok;
 }
 
-// ---- Platform, time, privileges and restart ------------------------------------------------------------
+// ---- Platform, time, privileges and restart
+// ------------------------------------------------------------
 BOOL Win32SystemServices::GetVersionExA(OSVERSIONINFOA* info) {
     ::OSVERSIONINFOA real{};
     real.dwOSVersionInfoSize = sizeof(real);
@@ -328,7 +369,8 @@ BOOL Win32SystemServices::GetVersionExA(OSVERSIONINFOA* info) {
         info->dwBuildNumber = real.dwBuildNumber;
         info->dwPlatformId = real.dwPlatformId;
         static_assert(sizeof(info->szCSDVersion) == sizeof(real.szCSDVersion));
-        for (std::size_t i = 0; i < sizeof(real.szCSDVersion); ++i) info->szCSDVersion[i] = real.szCSDVersion[i];
+        for (std::size_t i = 0; i < sizeof(real.szCSDVersion); ++i)
+            info->szCSDVersion[i] = real.szCSDVersion[i];
     }
     return ok;
 }
@@ -336,11 +378,13 @@ BOOL Win32SystemServices::GetVersionExA(OSVERSIONINFOA* info) {
 void Win32SystemServices::GetLocalTime(SYSTEMTIME* time) {
     ::SYSTEMTIME real{};
     ::GetLocalTime(&real);
-    *time = SYSTEMTIME{real.wYear, real.wMonth, real.wDayOfWeek, real.wDay,
-                       real.wHour, real.wMinute, real.wSecond, real.wMilliseconds};
+    *time = SYSTEMTIME{real.wYear, real.wMonth,  real.wDayOfWeek, real.wDay,
+                       real.wHour, real.wMinute, real.wSecond,    real.wMilliseconds};
 }
 
-HANDLE Win32SystemServices::GetCurrentProcess() { return Ours_<HANDLE>(::GetCurrentProcess()); }
+HANDLE Win32SystemServices::GetCurrentProcess() {
+    return Ours_<HANDLE>(::GetCurrentProcess());
+}
 
 BOOL Win32SystemServices::OpenProcessToken(HANDLE process, DWORD access, HANDLE* token) {
     ::HANDLE opened = nullptr;
@@ -349,7 +393,8 @@ BOOL Win32SystemServices::OpenProcessToken(HANDLE process, DWORD access, HANDLE*
     return ok;
 }
 
-BOOL Win32SystemServices::LookupPrivilegeValueA(const char* systemName, const char* name, LUID* luid) {
+BOOL Win32SystemServices::LookupPrivilegeValueA(const char* systemName, const char* name,
+                                                LUID* luid) {
     ::LUID real{};
     const BOOL ok = ::LookupPrivilegeValueA(systemName, name, &real);
     if (luid != nullptr) *luid = LUID{real.LowPart, real.HighPart};
@@ -364,21 +409,20 @@ BOOL Win32SystemServices::AdjustTokenPrivileges(HANDLE token, BOOL disableAll,
     ::TOKEN_PRIVILEGES real{};
     if (newState != nullptr) {
         real.PrivilegeCount = newState->PrivilegeCount > 1 ? 1 : newState->PrivilegeCount;
-        real.Privileges[0].Luid = ::LUID{newState->Privileges[0].Luid.LowPart,
-                                         newState->Privileges[0].Luid.HighPart};
+        real.Privileges[0].Luid =
+            ::LUID{newState->Privileges[0].Luid.LowPart, newState->Privileges[0].Luid.HighPart};
         real.Privileges[0].Attributes = newState->Privileges[0].Attributes;
     }
     ::TOKEN_PRIVILEGES previous{};
     ::DWORD length = 0;
-    const BOOL ok = ::AdjustTokenPrivileges(Handle(token), disableAll, newState ? &real : nullptr,
-                                            previousState ? sizeof(previous) : 0,
-                                            previousState ? &previous : nullptr,
-                                            previousState ? &length : nullptr);
+    const BOOL ok = ::AdjustTokenPrivileges(
+        Handle(token), disableAll, newState ? &real : nullptr, previousState ? sizeof(previous) : 0,
+        previousState ? &previous : nullptr, previousState ? &length : nullptr);
     const ::DWORD error = ::GetLastError();
     if (previousState != nullptr) {
         previousState->PrivilegeCount = previous.PrivilegeCount;
-        previousState->Privileges[0].Luid = LUID{previous.Privileges[0].Luid.LowPart,
-                                                 previous.Privileges[0].Luid.HighPart};
+        previousState->Privileges[0].Luid =
+            LUID{previous.Privileges[0].Luid.LowPart, previous.Privileges[0].Luid.HighPart};
         previousState->Privileges[0].Attributes = previous.Privileges[0].Attributes;
     }
     if (returnLength != nullptr) *returnLength = length;

@@ -23,8 +23,8 @@ public:
     LONG RegCreateKeyExA(HKEY parent, const char* subKey, DWORD reserved, char* keyClass,
                          DWORD options, REGSAM access, void* security, HKEY* result,
                          DWORD* disposition) override;
-    LONG RegQueryValueExA(HKEY key, const char* valueName, DWORD* reserved, DWORD* type,
-                          BYTE* data, DWORD* dataSize) override;
+    LONG RegQueryValueExA(HKEY key, const char* valueName, DWORD* reserved, DWORD* type, BYTE* data,
+                          DWORD* dataSize) override;
     LONG RegQueryValueExW(HKEY key, const WCHAR* valueName, DWORD* reserved, DWORD* type,
                           BYTE* data, DWORD* dataSize) override;
     LONG RegSetValueExA(HKEY key, const char* valueName, DWORD reserved, DWORD type,

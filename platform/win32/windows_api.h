@@ -15,6 +15,7 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
+// (windows.h first: the other SDK headers need its definitions)
 #include <objbase.h>
 #include <oleauto.h>
 #include <shellapi.h>

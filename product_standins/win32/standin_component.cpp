@@ -5,6 +5,7 @@
 // SWK_STANDIN_NAME, SWK_STANDIN_CLASS_ID (registry text) and
 // SWK_STANDIN_CLASS_NAME.
 #include <windows.h>
+// (windows.h first)
 #include <olectl.h>
 
 #include "product_standins/win32/standin_log.h"
@@ -13,8 +14,9 @@ namespace {
 
 HMODULE ThisModule() {
     HMODULE module = nullptr;
-    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       reinterpret_cast<LPCSTR>(&ThisModule), &module);
+    GetModuleHandleExA(
+        GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+        reinterpret_cast<LPCSTR>(&ThisModule), &module);
     return module;
 }
 
@@ -59,4 +61,6 @@ extern "C" HRESULT __stdcall DllUnregisterServer() {
     return S_OK;
 }
 
-BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) { return TRUE; }
+BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) {
+    return TRUE;
+}

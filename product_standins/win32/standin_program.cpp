@@ -14,7 +14,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
     char line[512] = SWK_STANDIN_EVENT;
     if (commandLine != nullptr && commandLine[0] != 0) {
         lstrcatA(line, " ");
-        lstrcpynA(line + lstrlenA(line), commandLine, static_cast<int>(sizeof(line)) - lstrlenA(line));
+        lstrcpynA(line + lstrlenA(line), commandLine,
+                  static_cast<int>(sizeof(line)) - lstrlenA(line));
     }
     swk::standins::AppendToStandInLog(line);
     return 0;

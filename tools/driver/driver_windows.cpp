@@ -51,14 +51,19 @@ bool WaitUntilIdle(HWND window) {
     return SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, kSendTimeoutMs, &ignored) != 0;
 }
 
-HWND FindWizard(const SetupProcess& setup) { return FindTopLevel(setup, true); }
-HWND FindMessageBox(const SetupProcess& setup) { return FindTopLevel(setup, false); }
+HWND FindWizard(const SetupProcess& setup) {
+    return FindTopLevel(setup, true);
+}
+HWND FindMessageBox(const SetupProcess& setup) {
+    return FindTopLevel(setup, false);
+}
 
 std::string WindowTextLine(HWND window) {
     // Asked of the window itself: a control of another process keeps its text
     // where only its own window procedure can read it (an edit control does).
     DWORD_PTR length = 0;
-    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &length) ||
+    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs,
+                             &length) ||
         length == 0 || length > kMaxTextUnits)
         return {};
     std::vector<wchar_t> wide(static_cast<std::size_t>(length) + 1, L'\0');
@@ -66,14 +71,19 @@ std::string WindowTextLine(HWND window) {
     SendMessageTimeoutW(window, WM_GETTEXT, wide.size(), reinterpret_cast<LPARAM>(wide.data()),
                         SMTO_ABORTIFHUNG, kSendTimeoutMs, &copied);
     const int got = static_cast<int>(copied);
-    const int size = WideCharToMultiByte(CP_UTF8, 0, wide.data(), got, nullptr, 0, nullptr, nullptr);
+    const int size =
+        WideCharToMultiByte(CP_UTF8, 0, wide.data(), got, nullptr, 0, nullptr, nullptr);
     std::string text(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
-    if (size > 0) WideCharToMultiByte(CP_UTF8, 0, wide.data(), got, text.data(), size, nullptr, nullptr);
+    if (size > 0)
+        WideCharToMultiByte(CP_UTF8, 0, wide.data(), got, text.data(), size, nullptr, nullptr);
     std::string line;
     for (char c : text) {
-        if (c == '\r') line += "\\r";
-        else if (c == '\n') line += "\\n";
-        else line += c;
+        if (c == '\r')
+            line += "\\r";
+        else if (c == '\n')
+            line += "\\n";
+        else
+            line += c;
     }
     return line;
 }
@@ -108,7 +118,8 @@ bool SaveScreenshot(HWND window, const wchar_t* path) {
     file.bfOffBits = sizeof(file) + sizeof(info.bmiHeader);
     file.bfSize = file.bfOffBits + imageBytes;
     bool saved = false;
-    HANDLE out = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE out =
+        CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (out != INVALID_HANDLE_VALUE) {
         DWORD written = 0;
         saved = WriteFile(out, &file, sizeof(file), &written, nullptr) &&

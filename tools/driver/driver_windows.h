@@ -9,7 +9,8 @@
 
 namespace swk::driver {
 
-inline constexpr const wchar_t* kWizardCaption = L"SWK Program (and SWK Internet Explorer addon) Setup";
+inline constexpr const wchar_t* kWizardCaption =
+    L"SWK Program (and SWK Internet Explorer addon) Setup";
 inline constexpr int kMessageTextId = 65535;
 inline constexpr DWORD kPollMilliseconds = 50;
 inline constexpr UINT kSendTimeoutMs = 30000;

@@ -2,6 +2,7 @@
 // writes the result to OUT. Used to check that what our packer writes is what
 // the system's LZ expansion reads.
 #include <windows.h>
+// (windows.h first)
 #include <lzexpand.h>
 
 #include <cstdio>

@@ -12,7 +12,8 @@ BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
                                     nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (marker != INVALID_HANDLE_VALUE) {
             DWORD written = 0;
-            WriteFile(marker, SWK_PLANTED_NAME "\r\n", sizeof(SWK_PLANTED_NAME "\r\n") - 1, &written, nullptr);
+            WriteFile(marker, SWK_PLANTED_NAME "\r\n", sizeof(SWK_PLANTED_NAME "\r\n") - 1,
+                      &written, nullptr);
             CloseHandle(marker);
         }
     }

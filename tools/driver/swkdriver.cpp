@@ -81,7 +81,9 @@ bool AnswerBox(const Driver& driver, const std::string& answer) {
     HWND box = WaitForWindow(driver.setup, FindMessageBox, kStepTimeoutMs);
     if (box == nullptr) return false;
     HWND owner = GetWindow(box, GW_OWNER);
-    const char* ownerName = owner == nullptr ? "none" : owner == FindWizard(driver.setup) ? "wizard" : "other";
+    const char* ownerName = owner == nullptr                    ? "none"
+                            : owner == FindWizard(driver.setup) ? "wizard"
+                                                                : "other";
     std::printf("box title=%s owner=%s text=%s\n", WindowTextLine(box).c_str(), ownerName,
                 WindowTextLine(GetDlgItem(box, kMessageTextId)).c_str());
     std::fflush(stdout);
@@ -96,7 +98,8 @@ bool AnswerBox(const Driver& driver, const std::string& answer) {
 bool NoBox(const Driver& driver, DWORD milliseconds) {
     HWND box = WaitForWindow(driver.setup, FindMessageBox, milliseconds);
     if (box == nullptr) return true;
-    std::printf("unexpected box text=%s\n", WindowTextLine(GetDlgItem(box, kMessageTextId)).c_str());
+    std::printf("unexpected box text=%s\n",
+                WindowTextLine(GetDlgItem(box, kMessageTextId)).c_str());
     return false;
 }
 
@@ -156,7 +159,9 @@ bool RunStep(Driver& driver, const std::string& step) {
         return true;
     }
     if (verb == "box") return AnswerBox(driver, rest) || Fail(step, "no message box");
-    if (verb == "no-box") return NoBox(driver, static_cast<DWORD>(std::atoi(rest.c_str()))) || Fail(step, "a message box showed");
+    if (verb == "no-box")
+        return NoBox(driver, static_cast<DWORD>(std::atoi(rest.c_str()))) ||
+               Fail(step, "a message box showed");
     if (verb == "wait") {
         const std::size_t at = rest.find(' ');
         const int id = std::atoi(rest.substr(0, at).c_str());
@@ -167,15 +172,20 @@ bool RunStep(Driver& driver, const std::string& step) {
     if (verb == "escape") return Click(driver, IDCANCEL) || Fail(step, "no wizard");
     if (verb == "close") {
         HWND wizard = Wizard(driver);
-        return (wizard != nullptr && PostMessageW(wizard, WM_SYSCOMMAND, SC_CLOSE, 0)) || Fail(step, "no wizard");
+        return (wizard != nullptr && PostMessageW(wizard, WM_SYSCOMMAND, SC_CLOSE, 0)) ||
+               Fail(step, "no wizard");
     }
-    if (verb == "print") return Print(driver, std::atoi(rest.c_str())) || Fail(step, "no such control");
+    if (verb == "print")
+        return Print(driver, std::atoi(rest.c_str())) || Fail(step, "no such control");
     if (verb == "screenshot") {
         HWND wizard = Wizard(driver);
         Sleep(300);  // let the page finish painting
-        return (wizard != nullptr && SaveScreenshot(wizard, Wide(rest).c_str())) || Fail(step, "no screenshot");
+        return (wizard != nullptr && SaveScreenshot(wizard, Wide(rest).c_str())) ||
+               Fail(step, "no screenshot");
     }
-    if (verb == "exit") return WaitForExit(driver, static_cast<DWORD>(std::atoi(rest.c_str()))) || Fail(step, "still running");
+    if (verb == "exit")
+        return WaitForExit(driver, static_cast<DWORD>(std::atoi(rest.c_str()))) ||
+               Fail(step, "still running");
     return Fail(step, "unknown step");
 }
 
