@@ -34,7 +34,7 @@ INSTALL_STEPS=('wizard' 'click 1' 'wait 1 Next' 'click 1' 'wait 1 Run Program')
 
 scenario_first_install() {
     swk_wine_prefix first-install
-    swk_wine_drive first-install "start $SWK_SETUP_DIR\\StashwickSetup.exe" wizard 'print 1001' 'print 1002' \
+    swk_wine_drive first-install "start $SWK_SETUP_DIR\\StashwickSetup.exe" wizard layout 'print 1001' 'print 1002' \
         "screenshot $SWK_SETUP_DIR\\page0.bmp" 'click 1' 'wait 1 Next' 'print 1002' \
         "screenshot $SWK_SETUP_DIR\\page1.bmp" 'click 1' 'wait 1 Run Program' 'print 1002' \
         "screenshot $SWK_SETUP_DIR\\page2.bmp" 'click 2' 'exit 30' \
@@ -45,6 +45,8 @@ scenario_first_install() {
     local problems
     problems=$($CHECK installed "$SWK_WINE_OUT/first-install.state.txt" "$PAYLOAD") \
         || { fail first-install "$problems"; return; }
+    problems=$(python3 "$SWK_TESTS_WINE/check_layout.py" "$SWK_WINE_OUT/first-install.driver.txt") \
+        || { fail first-install "dialog 102: $problems"; return; }
     has first-install.driver.txt 'control 1001 visible=1 enabled=0 text=C:\Program Files\Tarnwell\' \
         || { fail first-install "path field"; return; }
     grep -q '^event open http://.*/init.asp?P=5&V=4.5&A=0$' "$SWK_WINE_OUT/first-install.state.txt" \

@@ -14,6 +14,8 @@
 //   escape | close       press Escape / the window's close box
 //   print ID             print a control's text and state
 //   screenshot FILE      save the wizard's picture as a BMP file
+//   layout               print the wizard's client size, style and caption and
+//                        every control: id, class, style, client rectangle
 //   exit SECONDS         wait for the setup to end
 #include <windows.h>
 
@@ -135,6 +137,31 @@ bool Print(const Driver& driver, int id) {
     return true;
 }
 
+BOOL CALLBACK PrintControl(HWND control, LPARAM dialog) {
+    wchar_t className[32] = {};
+    GetClassNameW(control, className, 32);
+    RECT rect{};
+    GetWindowRect(control, &rect);
+    MapWindowPoints(nullptr, reinterpret_cast<HWND>(dialog), reinterpret_cast<POINT*>(&rect), 2);
+    std::printf("layout control id=%d class=%s style=0x%08lx rect=%ld,%ld,%ld,%ld\n",
+                GetDlgCtrlID(control), Narrow(className).c_str(),
+                static_cast<unsigned long>(GetWindowLongW(control, GWL_STYLE)), rect.left, rect.top,
+                rect.right, rect.bottom);
+    return TRUE;
+}
+
+bool PrintLayout(const Driver& driver) {
+    HWND wizard = Wizard(driver);
+    if (wizard == nullptr || !WaitUntilIdle(wizard)) return false;
+    RECT client{};
+    GetClientRect(wizard, &client);
+    std::printf("layout dialog client=%ld,%ld style=0x%08lx caption=%s\n", client.right,
+                client.bottom, static_cast<unsigned long>(GetWindowLongW(wizard, GWL_STYLE)),
+                WindowTextLine(wizard).c_str());
+    EnumChildWindows(wizard, PrintControl, reinterpret_cast<LPARAM>(wizard));
+    return true;
+}
+
 bool WaitForExit(const Driver& driver, DWORD seconds) {
     if (WaitForSingleObject(driver.setup.process, seconds * 1000) != WAIT_OBJECT_0) return false;
     DWORD code = 0;
@@ -183,6 +210,7 @@ bool RunStep(Driver& driver, const std::string& step) {
         return (wizard != nullptr && SaveScreenshot(wizard, Wide(rest).c_str())) ||
                Fail(step, "no screenshot");
     }
+    if (verb == "layout") return PrintLayout(driver) || Fail(step, "no wizard");
     if (verb == "exit")
         return WaitForExit(driver, static_cast<DWORD>(std::atoi(rest.c_str()))) ||
                Fail(step, "still running");
