@@ -18,14 +18,17 @@ SWK_WINE_PACKAGES=(cmake ninja-build python3 wine64 fonts-wine liblnk-utils
 swk_need_packages "${SWK_WINE_PACKAGES[@]}"
 
 # The packer and the sample payload's writer run on this machine: take them from
-# the Linux build when it has them, otherwise the Windows build makes its own.
+# a Linux build when there is one, otherwise the Windows build makes its own.
 host_args=()
-if [ -x build/linux/tools/pack/swkpack ] && [ -x build/linux/tools/standins/swk_make_standins ]; then
-    mkdir -p build/host-tools
-    ln -sf "$PWD/build/linux/tools/pack/swkpack" build/host-tools/swkpack
-    ln -sf "$PWD/build/linux/tools/standins/swk_make_standins" build/host-tools/swk_make_standins
-    host_args=(-DSWK_HOST_TOOLS_DIR="$PWD/build/host-tools")
-fi
+for linux in build/linux build/linux-release; do
+    if [ -x $linux/tools/pack/swkpack ] && [ -x $linux/tools/standins/swk_make_standins ]; then
+        mkdir -p build/host-tools
+        ln -sf "$PWD/$linux/tools/pack/swkpack" build/host-tools/swkpack
+        ln -sf "$PWD/$linux/tools/standins/swk_make_standins" build/host-tools/swk_make_standins
+        host_args=(-DSWK_HOST_TOOLS_DIR="$PWD/build/host-tools")
+        break
+    fi
+done
 
 jobs=$(nproc)
 wine_targets=(StashwickSetup StashwickSetupNoPayload swkdriver swklzexpand swkopenurl
@@ -53,8 +56,14 @@ rm build/mingw-x64/StashwickSetup.exe
 cmake --build --preset mingw-x64 --target StashwickSetup >/dev/null
 [ "$before" = "$(sha256sum build/mingw-x64/StashwickSetup.exe | cut -d' ' -f1)" ] || { echo "StashwickSetup.exe differs after relinking"; exit 1; }
 
-# The simulated machine's side of the differential scenario.
-[ -x build/linux/tools/setup_linux/stashwick-setup ] && export SWK_SIM_SETUP="$PWD/build/linux/tools/setup_linux/stashwick-setup"
+# The simulated machine's side of the differential scenario (scripts/test.sh
+# builds it first; the scenario fails without it).
+for linux in build/linux build/linux-release; do
+    if [ -x $linux/tools/setup_linux/stashwick-setup ]; then
+        export SWK_SIM_SETUP="$PWD/$linux/tools/setup_linux/stashwick-setup"
+        break
+    fi
+done
 
 echo "== Scenarios under Wine"
 run=(tests/wine/run-scenarios.sh build/mingw-x64 build/wine-artifacts "$@")
