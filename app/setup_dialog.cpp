@@ -1,5 +1,7 @@
 #include "app/setup_dialog.h"
 
+#include <algorithm>
+
 #include <cstdint>
 #include <string>
 
@@ -105,16 +107,19 @@ void SetupDialog::ShowInstallResultPage(std::string_view text) {
     host_.SetEnabled(kCancelButton, true);
     host_.SetText(kCancelButton, kCloseText);
 
-    // InfoText grows upward over the path field and its label; its bottom stays.
-    Rect info = host_.ClientRectOf(kInfoText);
-    info.top -= kResultPageGrowthPixels;
-    host_.Move(kInfoText, info, true);
+    host_.Move(kInfoText, ResultPageInfoRect(host_.ClientRectOf(kInfoText)), true);
 
     host_.SetVisible(kPathField, false);
     host_.SetVisible(kPathLabel, false);
     page += 1;
     busy = 0;
     host_.SetVisible(kLatestVersionNote, true);
+}
+
+Rect ResultPageInfoRect(Rect firstPage) {
+    Rect info = firstPage;
+    info.top = std::max(0, firstPage.top - kResultPageGrowthPixels);
+    return info;
 }
 
 IconPosition MinimisedIconPosition(int clientWidth, int clientHeight, int iconWidth,

@@ -83,6 +83,12 @@ private:
 // The address the completion page opens.
 std::string LatestVersionAddress(std::string_view specialBuild);
 
+// Where InfoText goes on the result page: 80 pixels taller, over the path field
+// and its label, with left, right and bottom kept. Its top never goes above the
+// client area: with the template's font at 96 DPI the field starts 63 pixels
+// down, and a top at -17 would hide the first line of the result text.
+Rect ResultPageInfoRect(Rect firstPage);
+
 // Where the application icon is drawn in the minimised window: centred, with
 // (client − icon + 1) / 2 truncated toward zero in each direction.
 struct IconPosition {

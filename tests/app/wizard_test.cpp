@@ -178,15 +178,25 @@ TEST_F(SetupTest, PagesFollowTheirTableFromInstallToRunProgram) {
     EXPECT_EQ(Dialog().busy, 0);
 }
 
-TEST_F(SetupTest, InfoTextGrowsEightyPixelsUpwardWithItsBottomFixed) {
+TEST_F(SetupTest, InfoTextGrowsUpwardToTheClientTopWithItsBottomFixed) {
     RunWizard({kOk, kEscape, kEscape});
     const Rect before = Host().Snapshots()[0].Find(kInfoText)->pixels;
     const Rect after = Host().Snapshots()[1].Find(kInfoText)->pixels;
     EXPECT_EQ(before, (Rect{11, 63, 383, 213}));  // 7,39 248×92 units in MS Sans Serif 8
-    EXPECT_EQ(after.Height(), before.Height() + 80);
-    EXPECT_EQ(after.bottom, before.bottom);
-    EXPECT_EQ(after.left, before.left);
-    EXPECT_EQ(after.right, before.right);
+    // 80 pixels would put the first line of the result text above the window.
+    EXPECT_EQ(after, (Rect{11, 0, 383, 213}));
+}
+
+TEST(ResultPageInfoRect, TakesEightyPixelsWhereThereIsRoomAndStopsAtTheClientTop) {
+    struct Case { Rect firstPage; Rect resultPage; };
+    const Case cases[] = {
+        {{11, 120, 383, 300}, {11, 40, 383, 300}},  // larger fonts: the full 80 pixels
+        {{11, 80, 383, 213}, {11, 0, 383, 213}},    // exactly room for 80
+        {{11, 63, 383, 213}, {11, 0, 383, 213}},    // the template at 96 DPI
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ResultPageInfoRect(c.firstPage), c.resultPage) << c.firstPage.top;
+    }
 }
 
 // Escape, the close box and the Close button all deliver Cancel.
