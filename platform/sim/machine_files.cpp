@@ -1,6 +1,7 @@
 // Files, folders, drives, the setup's own module (path, resources, version data)
 // and the LZ expansion calls of the simulated machine.
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -23,6 +24,43 @@ constexpr INT kLzHandleBase = 0x400;
 
 std::string OwnModule(const MachineProfile& profile, const std::string& set) {
     return set.empty() ? "C:\\Users\\" + profile.userName + "\\Downloads\\StashwickSetup.exe" : set;
+}
+
+// Reads the whole host file into `bytes`, reusing its capacity: a buffer kept
+// from an earlier file needs no fresh pages. False when the file cannot be read.
+bool ReadHostFileInto(const fs::path& host, std::vector<std::uint8_t>& bytes) {
+    const int fd = ::open(host.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st {};
+    bool done = ::fstat(fd, &st) == 0 && st.st_size >= 0;
+    const auto size = done ? static_cast<std::size_t>(st.st_size) : 0;
+    if (bytes.capacity() < size) std::vector<std::uint8_t>().swap(bytes);  // nothing to keep
+    bytes.resize(size);  // zero-fills only past the buffer's previous size
+    std::size_t got = 0;
+    while (done && got < size) {
+        const ssize_t n = ::read(fd, bytes.data() + got, size - got);
+        if (n <= 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    bytes.resize(got);
+    return done && got == size;
+}
+
+// Faults in the pages of a destination range with one call rather than one page
+// fault per page as the range is first written; the contents stay as they are.
+// Best effort: a range the kernel will not populate is simply written later.
+void PrepareDestination(void* buffer, std::size_t size) {
+#ifdef MADV_POPULATE_WRITE
+    static const auto kPage = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+    if (size == 0 || kPage == 0) return;
+    const auto first = reinterpret_cast<std::uintptr_t>(buffer) & ~(kPage - 1);
+    const auto end = reinterpret_cast<std::uintptr_t>(buffer) + size;
+    ::madvise(reinterpret_cast<void*>(first), end - first, MADV_POPULATE_WRITE);
+#else
+    (void)buffer;
+    (void)size;
+#endif
 }
 
 std::optional<char> DriveOf(const char* path) {
@@ -319,8 +357,11 @@ INT SimulatedMachine::LZOpenFileW(const WCHAR* path, OFSTRUCT* record, WORD) {
     // Opened for reading, denying writers; readers may share it.
     if (DWORD conflict = s.SharingConflict(r.key, GENERIC_READ, FILE_SHARE_READ))
         return fail(conflict);
+    // The file is read once, at open, into the buffer that the last close left.
+    std::vector<std::uint8_t> bytes = std::move(s.lzSpareBytes);
+    if (!ReadHostFileInto(r.host, bytes)) return fail(ERROR_ACCESS_DENIED);
     INT handle = kLzHandleBase + s.nextLz++;
-    s.lzFiles[handle] = LzFile{r.key, ReadHostFile(r.host), 0};
+    s.lzFiles[handle] = LzFile{r.key, std::move(bytes), 0};
     if (record) {
         record->cBytes = sizeof(OFSTRUCT);
         record->fFixedDisk = 1;
@@ -343,34 +384,52 @@ INT SimulatedMachine::LZRead(INT lzFile, char* buffer, INT count) {
     bool compressed = file.size() >= szdd::kSignature.size() &&
                       std::equal(szdd::kSignature.begin(), szdd::kSignature.end(), file.begin());
     std::uint64_t wanted = f.position + static_cast<std::uint64_t>(count);
-    std::vector<std::uint8_t> expanded;
+    auto* destination = reinterpret_cast<std::uint8_t*>(buffer);
+    std::size_t delivered = 0;
     if (compressed) {
         auto header = szdd::ReadHeader(file);
         if (!header)
             return file.size() > 8 && file[8] != szdd::kModeA ? LZERROR_UNKNOWNALG : LZERROR_READ;
-        expanded.resize(
-            static_cast<std::size_t>(std::min<std::uint64_t>(wanted, header->expandedLength)));
-        std::int64_t n = szdd::Expand(file, expanded);
+        const auto end =
+            static_cast<std::size_t>(std::min<std::uint64_t>(wanted, header->expandedLength));
+        // A read from the start expands straight into the caller's buffer; a later
+        // read expands the file up to its end and delivers the part past the position.
+        std::vector<std::uint8_t> expanded;
+        std::span<std::uint8_t> target(destination, end);
+        if (f.position != 0) {
+            expanded.resize(end);
+            target = expanded;
+        } else {
+            PrepareDestination(destination, end);
+        }
+        std::int64_t n = szdd::Expand(file, target);
         if (n < 0)
             return n == static_cast<int>(szdd::ExpandError::BadHeader) ? LZERROR_UNKNOWNALG
                                                                        : LZERROR_READ;
-        expanded.resize(static_cast<std::size_t>(n));
+        const auto length = static_cast<std::size_t>(n);
+        const auto from = static_cast<std::size_t>(std::min<std::uint64_t>(f.position, length));
+        delivered = length - from;
+        if (f.position != 0 && delivered > 0)
+            std::memcpy(destination, expanded.data() + from, delivered);
     } else {
         // A file that is not compressed is read as it is.
-        expanded.assign(file.begin(),
-                        file.begin() + static_cast<std::ptrdiff_t>(
-                                           std::min<std::uint64_t>(wanted, file.size())));
+        const auto end = static_cast<std::size_t>(std::min<std::uint64_t>(wanted, file.size()));
+        const auto from = static_cast<std::size_t>(std::min<std::uint64_t>(f.position, end));
+        delivered = end - from;
+        if (delivered > 0) std::memcpy(destination, file.data() + from, delivered);
     }
-    std::size_t from =
-        static_cast<std::size_t>(std::min<std::uint64_t>(f.position, expanded.size()));
-    std::size_t delivered = expanded.size() - from;
-    if (delivered > 0) std::memcpy(buffer, expanded.data() + from, delivered);
     f.position += delivered;
     return static_cast<INT>(delivered);
 }
 
 void SimulatedMachine::LZClose(INT lzFile) {
-    state_->lzFiles.erase(lzFile);
+    State& s = *state_;
+    auto it = s.lzFiles.find(lzFile);
+    if (it == s.lzFiles.end()) return;
+    // The largest buffer is kept for the next open.
+    if (it->second.bytes.capacity() > s.lzSpareBytes.capacity())
+        s.lzSpareBytes = std::move(it->second.bytes);
+    s.lzFiles.erase(it);
 }
 
 // ---- Version data ------------------------------------------------------------------------------

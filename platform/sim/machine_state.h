@@ -99,6 +99,7 @@ struct SimulatedMachine::State {
     std::uintptr_t nextHandle = 0x100;
     std::map<INT, LzFile> lzFiles;
     INT nextLz = 0;
+    std::vector<std::uint8_t> lzSpareBytes;  // a closed LZ file's buffer, kept for the next open
     std::map<char, std::uint64_t> bytesWritten;  // per drive, for fillsAfterBytes
     std::int32_t semaphoreCount = 0;
     bool shutdownPrivilegeEnabled = false;

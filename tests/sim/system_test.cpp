@@ -215,6 +215,36 @@ TEST_F(LzExpansion, BadDataAndMissingFilesGiveNegativeResults) {
     EXPECT_EQ(machine_->GetLastError(), ERROR_FILE_NOT_FOUND);
 }
 
+TEST_F(LzExpansion, EachOpenReadsItsOwnFileWhateverWasOpenedBefore) {
+    // Long files first, then shorter ones, with one still open while another is
+    // read: every read gives exactly its own file, no bytes of an earlier one.
+    const std::string longText(5000, 'L');
+    machine_->PutFile("C:\\t\\long.tmp", LiteralSzdd(longText));
+    machine_->PutFile("C:\\t\\long.txt", Bytes(longText));
+    machine_->PutFile("C:\\t\\short.tmp", LiteralSzdd("short"));
+    machine_->PutFile("C:\\t\\tiny.txt", Bytes("ab"));
+    const std::pair<const char*, std::string> reads[] = {
+        {"C:\\t\\long.tmp", longText}, {"C:\\t\\short.tmp", "short"}, {"C:\\t\\long.txt", longText},
+        {"C:\\t\\tiny.txt", "ab"},     {"C:\\t\\short.tmp", "short"},
+    };
+    INT held = OpenLz("C:\\t\\long.txt");
+    ASSERT_GE(held, 0);
+    for (const auto& [path, expected] : reads) {
+        std::vector<char> out(8000, '#');
+        INT lz = OpenLz(path);
+        ASSERT_GE(lz, 0) << path;
+        EXPECT_EQ(machine_->LZRead(lz, out.data(), 8000), static_cast<INT>(expected.size()))
+            << path;
+        EXPECT_EQ(std::string(out.data(), expected.size()), expected) << path;
+        EXPECT_EQ(out[expected.size()], '#') << path << ": nothing written past the file";
+        machine_->LZClose(lz);
+    }
+    std::vector<char> out(8000);
+    EXPECT_EQ(machine_->LZRead(held, out.data(), 8000), static_cast<INT>(longText.size()));
+    EXPECT_EQ(std::string(out.data(), longText.size()), longText);
+    machine_->LZClose(held);
+}
+
 TEST_F(LzExpansion, AnOpenLzFileKeepsWritersOut) {
     machine_->PutFile("C:\\t\\x.tmp", LiteralSzdd("abc"));
     INT lz = OpenLz("C:\\t\\x.tmp");
