@@ -13,7 +13,7 @@ std::uint32_t ReadU32(std::span<const std::uint8_t> bytes) {
 }  // namespace
 
 std::span<const std::uint8_t> PayloadContainer::Front(std::size_t n) const {
-    return std::span<const std::uint8_t>(bytes_).subspan(front_, n);
+    return bytes_.subspan(front_, n);
 }
 
 PayloadContainer::Take PayloadContainer::TakeEntry(PayloadEntry& entry) {
@@ -36,7 +36,7 @@ PayloadContainer::Take PayloadContainer::TakeEntry(PayloadEntry& entry) {
     return Take::Entry;
 }
 
-std::optional<std::vector<std::uint8_t>> CopyContainerResource(int resourceId) {
+std::optional<std::span<const std::uint8_t>> LockContainerResource(int resourceId) {
     if (resourceId < 0 || resourceId > 0xFFFF) return std::nullopt;  // not a numeric identifier
     SystemServices& sys = Sys();
     const HRSRC resource =
@@ -48,7 +48,7 @@ std::optional<std::vector<std::uint8_t>> CopyContainerResource(int resourceId) {
     if (loaded == HGLOBAL{0}) return std::nullopt;
     const auto* bytes = static_cast<const std::uint8_t*>(sys.LockResource(loaded));
     if (bytes == nullptr && size != 0) return std::nullopt;
-    return std::vector<std::uint8_t>(bytes, bytes + size);
+    return std::span<const std::uint8_t>(bytes, bytes == nullptr ? 0 : size);
 }
 
 WalkResult WalkContainer(PayloadContainer& container, std::size_t targetCount,

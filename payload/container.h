@@ -38,7 +38,7 @@ inline constexpr int kPayloadResourceId = 129;
 // ---- Types ------------------------------------------------------------------
 struct PayloadEntry {
     FILETIME fileTime;
-    std::span<const std::uint8_t> stream;  // a view into the container copy
+    std::span<const std::uint8_t> stream;  // a view into the container's bytes
 };
 
 enum class WalkResult {
@@ -47,13 +47,18 @@ enum class WalkResult {
     Damaged,   // the container ended inside an entry
 };
 
-// The reader's own copy of the container, consumed from its front. Consuming
-// moves a cursor; the bytes are never shifted, so a walk costs one pass.
+// The container's bytes, consumed from its front: either the reader's own copy,
+// or a view of bytes that outlive the walk (the locked resource). Consuming moves
+// a cursor; the bytes are never shifted, so a walk costs one pass.
 class PayloadContainer {
 public:
     enum class Take { Entry, End, Damaged };
 
-    explicit PayloadContainer(std::vector<std::uint8_t> bytes) : bytes_(std::move(bytes)) {}
+    explicit PayloadContainer(std::vector<std::uint8_t> bytes)
+        : copy_(std::move(bytes)), bytes_(copy_) {}
+    explicit PayloadContainer(std::span<const std::uint8_t> lasting) : bytes_(lasting) {}
+    PayloadContainer(const PayloadContainer&) = delete;  // bytes_ may point into copy_
+    PayloadContainer& operator=(const PayloadContainer&) = delete;
 
     std::size_t Remaining() const { return bytes_.size() - front_; }
 
@@ -66,7 +71,8 @@ private:
     std::span<const std::uint8_t> Front(std::size_t n) const;
     void RemoveFront(std::size_t n) { front_ += n; }
 
-    std::vector<std::uint8_t> bytes_;
+    std::vector<std::uint8_t> copy_;
+    std::span<const std::uint8_t> bytes_;
     std::size_t front_ = 0;
 };
 
@@ -75,9 +81,10 @@ using EntryHandler = std::function<bool(std::size_t k, const PayloadEntry& entry
 
 // ---- Operations, in the order the extraction uses them ------------------------
 
-// Locates RCDATA `resourceId` in the setup's own executable and copies its bytes;
-// nothing when the resource is missing or cannot be loaded.
-std::optional<std::vector<std::uint8_t>> CopyContainerResource(int resourceId);
+// Locates RCDATA `resourceId` in the setup's own executable and locks it: its
+// bytes, readable for the life of the process; nothing when the resource is
+// missing or cannot be loaded.
+std::optional<std::span<const std::uint8_t>> LockContainerResource(int resourceId);
 
 // Takes up to `targetCount` entries and hands each to `handler`.
 WalkResult WalkContainer(PayloadContainer& container, std::size_t targetCount,

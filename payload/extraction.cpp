@@ -87,14 +87,13 @@ bool ExtractPayload(const std::vector<std::string>& targets, std::string_view te
     if (!run.outputBuffer) return Fail();
     run.output = std::span<std::uint8_t>(run.outputBuffer.get(), kExtractionBufferSize);
 
-    std::optional<std::vector<std::uint8_t>> bytes;
-    try {
-        bytes = CopyContainerResource(resourceId);
-    } catch (const std::bad_alloc&) {
-        return Fail();
-    }
+    // The walk reads the locked resource in place rather than a copy of it: the
+    // locked bytes stay readable and unchanged for the life of the process, so the
+    // walk takes the same entries in the same order and checks the same bounds,
+    // without first copying the whole container into fresh memory.
+    const std::optional<std::span<const std::uint8_t>> bytes = LockContainerResource(resourceId);
     if (!bytes) return Fail();  // a setup without its payload
-    PayloadContainer container(std::move(*bytes));
+    PayloadContainer container(*bytes);
 
     WalkResult result = WalkResult::Stopped;
     try {
