@@ -331,8 +331,10 @@ std::unique_ptr<SimulatedMachine> SimulatedMachine::Create(const fs::path& folde
                       CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_LOCAL_APPDATA, CSIDL_COMMON_APPDATA,
                       CSIDL_PROGRAM_FILES})
         machine->PutFolder(SpecialFolderPath(profile, csidl));
+    // 64-bit Windows has both program files folders; the 32-bit one is the setup's.
     for (const std::string& folderPath :
-         {user + "\\Downloads", user + "\\AppData\\LocalLow", std::string("C:\\Windows\\System32")})
+         {user + "\\Downloads", user + "\\AppData\\LocalLow", std::string("C:\\Windows\\System32"),
+          std::string("C:\\Program Files")})
         machine->PutFolder(folderPath);
     // The registry is filled in memory and written once per root.
     RegistryStore& registry = machine->state_->registry;
@@ -341,6 +343,11 @@ std::unique_ptr<SimulatedMachine> SimulatedMachine::Create(const fs::path& folde
                                  "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
                                  "HKU\\.DEFAULT\\Software"})
         registry.Create(*ParseKeyPath(key));
+    if (profile.wow64)  // the registry's 32-bit view and its copies of the same keys
+        for (std::string_view key :
+             {"HKLM\\SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
+              "HKLM\\SOFTWARE\\Classes\\Wow6432Node\\CLSID"})
+            registry.Create(*ParseKeyPath(key));
     RegistryKey* shellFolders = registry.Create(*ParseKeyPath(kShellFolders));
     auto put = [&](std::string_view name, const std::string& text) {
         shellFolders->values[FoldCase(name)] = {std::string(name), TextValue(text)};

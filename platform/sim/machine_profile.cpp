@@ -8,6 +8,13 @@
 namespace swk::sim {
 namespace {
 
+// Special folders of program files beyond the ones the setup asks for.
+constexpr int kCsidlProgramFilesX86 = 0x2a;
+constexpr int kCsidlProgramFilesCommon = 0x2b;
+constexpr int kCsidlProgramFilesCommonX86 = 0x2c;
+constexpr const char* kProgramFiles = "C:\\Program Files";
+constexpr const char* kProgramFilesX86 = "C:\\Program Files (x86)";
+
 std::optional<bool> ParseFlag(std::string_view value) {
     std::string v = FoldCase(Trim(value));
     if (v == "1" || v == "TRUE" || v == "YES") return true;
@@ -162,6 +169,10 @@ std::string SpecialFolderPath(const MachineProfile& p, int csidl) {
     if (auto it = p.specialFolders.find(csidl); it != p.specialFolders.end()) return it->second;
     const std::string user = "C:\\Users\\" + p.userName;
     const std::string programs = "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs";
+    // The setup is a 32-bit program: on 64-bit Windows its program files folders
+    // are the 32-bit ones, whichever of the two numbers it asks for. The other
+    // folders are the same for 32-bit and 64-bit programs.
+    const std::string programFiles = p.wow64 ? kProgramFilesX86 : kProgramFiles;
     switch (csidl) {
         case CSIDL_PERSONAL:
             return user + "\\Documents";
@@ -175,9 +186,12 @@ std::string SpecialFolderPath(const MachineProfile& p, int csidl) {
             return user + "\\AppData\\Local";
         case CSIDL_COMMON_APPDATA:
             return "C:\\ProgramData";
-        // A 32-bit program on 64-bit Windows is given the 32-bit program folder.
         case CSIDL_PROGRAM_FILES:
-            return p.wow64 ? "C:\\Program Files (x86)" : "C:\\Program Files";
+        case kCsidlProgramFilesX86:
+            return programFiles;
+        case kCsidlProgramFilesCommon:
+        case kCsidlProgramFilesCommonX86:
+            return programFiles + "\\Common Files";
         default:
             return {};
     }

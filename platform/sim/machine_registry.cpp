@@ -1,12 +1,15 @@
 // Registry operations of the simulated machine. Keys are addressed by root and
-// path; a handle remembers the path, so a key deleted under an open handle
-// reports ERROR_KEY_DELETED. HKEY_PERFORMANCE_DATA and HKEY_DYN_DATA have no
-// keys: opening below them finds nothing and writing is refused.
+// path; a handle remembers the path the caller named, so a key deleted under an
+// open handle reports ERROR_KEY_DELETED. With the wow64 profile flag every path
+// goes through the 32-bit view (wow64_registry.h) when it is used.
+// HKEY_PERFORMANCE_DATA and HKEY_DYN_DATA have no keys: opening below them
+// finds nothing and writing is refused.
 #include <algorithm>
 #include <cstring>
 
 #include "platform/sim/machine_state.h"
 #include "platform/sim/sim_text.h"
+#include "platform/sim/wow64_registry.h"
 
 namespace swk::sim {
 namespace {
@@ -42,12 +45,46 @@ bool IsPredefined(HKEY key) {
     return (static_cast<std::uintptr_t>(key) & 0x80000000u) != 0;
 }
 
-// The address of a subkey below a key. A 32-bit program on 64-bit Windows would
-// see parts of HKLM\SOFTWARE through the 32-bit view; that redirection goes here.
+// The address of a subkey below a key, as the caller names it. Handles keep
+// these names; where the key is kept is decided at each use (Stored).
 KeyAddress Below(const KeyAddress& parent, const std::vector<std::string>& parts) {
     KeyAddress address = parent;
     address.components.insert(address.components.end(), parts.begin(), parts.end());
     return address;
+}
+
+// Where the machine keeps a key the caller names: on 64-bit Windows the 32-bit
+// setup sees parts of the registry through its 32-bit view.
+KeyAddress Stored(const SimulatedMachine::State& s, const KeyAddress& address) {
+    return s.profile.wow64 ? Wow64StoredAddress(address) : address;
+}
+
+// Calls `visit` with the stored address of every level from the one below
+// `parent` down to `address`; stops at the first `false`. A 32-bit view may
+// keep consecutive levels in different places (a shared key below a
+// redirected one), so each level is looked up on its own; that way one call
+// with a whole path finds exactly what a walk one level at a time finds.
+template <typename Visit>
+bool EachLevel(const SimulatedMachine::State& s, const KeyAddress& parent,
+               const KeyAddress& address, Visit visit) {
+    if (!s.profile.wow64) return visit(address);
+    KeyAddress level = parent;
+    for (std::size_t i = parent.components.size(); i < address.components.size(); ++i) {
+        level.components.push_back(address.components[i]);
+        if (!visit(Wow64StoredAddress(level))) return false;
+    }
+    return true;
+}
+
+// The key at `address` below `parent`, when every level on the way exists.
+RegistryKey* FindBelow(SimulatedMachine::State& s, const KeyAddress& parent,
+                       const KeyAddress& address) {
+    RegistryKey* found = nullptr;
+    EachLevel(s, parent, address, [&](const KeyAddress& stored) {
+        found = s.registry.Find(stored);
+        return found != nullptr;
+    });
+    return found;
 }
 
 // A listed key denies the key itself and every key below it.
@@ -99,9 +136,9 @@ LONG SimulatedMachine::RegOpenKeyA(HKEY parent, const char* subKey, HKEY* result
     auto parts = SplitSubKey(subKey);
     if (!parts) return AsStatus(ERROR_BAD_PATHNAME);
     if (t.emptyRoot) return AsStatus(ERROR_FILE_NOT_FOUND);
-    if (!s.registry.Find(t.address)) return AsStatus(kErrorKeyDeleted);
+    if (!s.registry.Find(Stored(s, t.address))) return AsStatus(kErrorKeyDeleted);
     KeyAddress address = Below(t.address, *parts);
-    if (!s.registry.Find(address)) return AsStatus(ERROR_FILE_NOT_FOUND);
+    if (!FindBelow(s, t.address, address)) return AsStatus(ERROR_FILE_NOT_FOUND);
     s.keys[s.nextKey] = address;
     *result = HKEY{s.nextKey};
     s.nextKey += 4;
@@ -119,17 +156,24 @@ LONG SimulatedMachine::RegCreateKeyExA(HKEY parent, const char* subKey, DWORD, c
     if (t.emptyRoot) return AsStatus(ERROR_ACCESS_DENIED);
     auto parts = SplitSubKey(subKey);
     if (!parts) return AsStatus(ERROR_BAD_PATHNAME);
-    if (!s.registry.Find(t.address)) return AsStatus(kErrorKeyDeleted);
+    if (!s.registry.Find(Stored(s, t.address))) return AsStatus(kErrorKeyDeleted);
     KeyAddress address = Below(t.address, *parts);
     // The registry holds 512 levels of keys with names of up to 255 characters.
     if (address.components.size() > kMaxKeyDepth ||
         std::ranges::any_of(
             *parts, [](const std::string& name) { return name.size() > kMaxKeyNameLength; }))
         return AsStatus(ERROR_INVALID_PARAMETER);
-    if (IsListed(s.profile.registryKeysDenyCreate, address)) return AsStatus(ERROR_ACCESS_DENIED);
-    bool created = false;
-    s.registry.Create(address, &created);
-    if (created) s.SaveRegistry(address.root);
+    if (!EachLevel(s, t.address, address, [&](const KeyAddress& stored) {
+            return !IsListed(s.profile.registryKeysDenyCreate, stored);
+        }))
+        return AsStatus(ERROR_ACCESS_DENIED);
+    bool created = false, anyCreated = false;
+    EachLevel(s, t.address, address, [&](const KeyAddress& stored) {
+        s.registry.Create(stored, &created);
+        anyCreated = anyCreated || created;
+        return true;
+    });
+    if (anyCreated) s.SaveRegistry(address.root);
     if (disposition) *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
     s.keys[s.nextKey] = address;
     *result = HKEY{s.nextKey};
@@ -144,7 +188,7 @@ LONG SimulatedMachine::RegQueryValueExA(HKEY key, const char* valueName, DWORD*,
     KeyTarget t = Target(s.keys, key);
     if (t.error) return t.error;
     if (t.emptyRoot) return AsStatus(ERROR_FILE_NOT_FOUND);
-    const RegistryKey* found = s.registry.Find(t.address);
+    const RegistryKey* found = s.registry.Find(Stored(s, t.address));
     if (!found) return AsStatus(kErrorKeyDeleted);
     const RegistryValue* value = found->Value(valueName ? valueName : "");
     if (!value) return AsStatus(ERROR_FILE_NOT_FOUND);
@@ -158,7 +202,7 @@ LONG SimulatedMachine::RegQueryValueExW(HKEY key, const WCHAR* valueName, DWORD*
     KeyTarget t = Target(s.keys, key);
     if (t.error) return t.error;
     if (t.emptyRoot) return AsStatus(ERROR_FILE_NOT_FOUND);
-    const RegistryKey* found = s.registry.Find(t.address);
+    const RegistryKey* found = s.registry.Find(Stored(s, t.address));
     if (!found) return AsStatus(kErrorKeyDeleted);
     const RegistryValue* value = found->Value(WideToUtf8(valueName));
     if (!value) return AsStatus(ERROR_FILE_NOT_FOUND);
@@ -183,9 +227,10 @@ LONG SimulatedMachine::RegSetValueExA(HKEY key, const char* valueName, DWORD, DW
     if (t.error) return t.error;
     if (t.emptyRoot) return AsStatus(ERROR_ACCESS_DENIED);
     if (!data && dataSize) return AsStatus(ERROR_INVALID_PARAMETER);
-    RegistryKey* found = s.registry.Find(t.address);
+    const KeyAddress stored = Stored(s, t.address);
+    RegistryKey* found = s.registry.Find(stored);
     if (!found) return AsStatus(kErrorKeyDeleted);
-    if (IsListed(s.profile.registryKeysDenyCreate, t.address)) return AsStatus(ERROR_ACCESS_DENIED);
+    if (IsListed(s.profile.registryKeysDenyCreate, stored)) return AsStatus(ERROR_ACCESS_DENIED);
     std::string name = valueName ? valueName : "";
     RegistryValue value{type, {}};
     if (dataSize) value.data.assign(data, data + dataSize);
@@ -203,14 +248,15 @@ LONG SimulatedMachine::RegDeleteKeyA(HKEY parent, const char* subKey) {
     if (t.emptyRoot || (IsPredefined(parent) && !*subKey)) return AsStatus(ERROR_ACCESS_DENIED);
     auto parts = SplitSubKey(subKey);
     if (!parts) return AsStatus(ERROR_BAD_PATHNAME);
-    KeyAddress address = Below(t.address, *parts);
-    const RegistryKey* found = s.registry.Find(address);
+    const KeyAddress address = Below(t.address, *parts);
+    const RegistryKey* found = FindBelow(s, t.address, address);
     if (!found) return AsStatus(ERROR_FILE_NOT_FOUND);
+    const KeyAddress stored = Stored(s, address);
     // A key with subkeys cannot be deleted in one call.
-    if (!found->subkeys.empty() || IsListed(s.profile.registryKeysDenyDelete, address))
+    if (!found->subkeys.empty() || IsListed(s.profile.registryKeysDenyDelete, stored))
         return AsStatus(ERROR_ACCESS_DENIED);
-    s.registry.Remove(address);
-    s.SaveRegistry(address.root);
+    s.registry.Remove(stored);
+    s.SaveRegistry(stored.root);
     return ERROR_SUCCESS;
 }
 
