@@ -58,8 +58,11 @@ void WriteAtomically(const fs::path& file, std::string_view text) {
 }
 
 std::optional<std::string> FindEntry(const fs::path& folder, std::string_view name) {
-    std::string wanted = FoldCase(name);
     std::error_code ec;
+    // The name as given is the usual case and costs one stat; the folder's
+    // entries are compared without case only when it is not there as given.
+    if (fs::exists(folder / name, ec)) return std::string(name);
+    std::string wanted = FoldCase(name);
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
         std::string entry = it->path().filename().string();
         if (FoldCase(entry) == wanted) return entry;
