@@ -26,27 +26,6 @@ std::string OwnModule(const MachineProfile& profile, const std::string& set) {
     return set.empty() ? "C:\\Users\\" + profile.userName + "\\Downloads\\StashwickSetup.exe" : set;
 }
 
-// Reads the whole host file into `bytes`, reusing its capacity: a buffer kept
-// from an earlier file needs no fresh pages. False when the file cannot be read.
-bool ReadHostFileInto(const fs::path& host, std::vector<std::uint8_t>& bytes) {
-    const int fd = ::open(host.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    struct stat st {};
-    bool done = ::fstat(fd, &st) == 0 && st.st_size >= 0;
-    const auto size = done ? static_cast<std::size_t>(st.st_size) : 0;
-    if (bytes.capacity() < size) std::vector<std::uint8_t>().swap(bytes);  // nothing to keep
-    bytes.resize(size);  // zero-fills only past the buffer's previous size
-    std::size_t got = 0;
-    while (done && got < size) {
-        const ssize_t n = ::read(fd, bytes.data() + got, size - got);
-        if (n <= 0) break;
-        got += static_cast<std::size_t>(n);
-    }
-    ::close(fd);
-    bytes.resize(got);
-    return done && got == size;
-}
-
 // Faults in the pages of a destination range with one call rather than one page
 // fault per page as the range is first written; the contents stay as they are.
 // Best effort: a range the kernel will not populate is simply written later.
@@ -61,6 +40,31 @@ void PrepareDestination(void* buffer, std::size_t size) {
     (void)buffer;
     (void)size;
 #endif
+}
+
+// Reads the whole host file into `bytes`, reusing its capacity: a buffer kept
+// from an earlier file needs no fresh pages. False when the file cannot be read.
+bool ReadHostFileInto(const fs::path& host, std::vector<std::uint8_t>& bytes) {
+    const int fd = ::open(host.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st {};
+    bool done = ::fstat(fd, &st) == 0 && st.st_size >= 0;
+    const auto size = done ? static_cast<std::size_t>(st.st_size) : 0;
+    if (bytes.capacity() < size) {
+        std::vector<std::uint8_t>().swap(bytes);  // nothing to keep
+        bytes.reserve(size);
+        PrepareDestination(bytes.data(), size);
+    }
+    bytes.resize(size);  // zero-fills only past the buffer's previous size
+    std::size_t got = 0;
+    while (done && got < size) {
+        const ssize_t n = ::read(fd, bytes.data() + got, size - got);
+        if (n <= 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    bytes.resize(got);
+    return done && got == size;
 }
 
 std::optional<char> DriveOf(const char* path) {
