@@ -4,6 +4,7 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <map>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -105,9 +106,14 @@ std::optional<std::vector<std::uint8_t>> ReadPayload(const Options& options) {
         const auto sample = SamplePayload();
         return std::vector<std::uint8_t>(sample.begin(), sample.end());
     }
-    std::ifstream file(*options.payload, std::ios::binary);
-    if (!file) return std::nullopt;
-    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(file), {});
+    // One read into a buffer of the file's size, rather than byte by byte into a
+    // growing buffer.
+    std::ifstream file(*options.payload, std::ios::binary | std::ios::ate);
+    const std::streamoff size = file ? static_cast<std::streamoff>(file.tellg()) : -1;
+    if (size < 0 || !file.seekg(0)) return std::nullopt;
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+    if (!file.read(reinterpret_cast<char*>(bytes.data()), size)) return std::nullopt;
+    return bytes;
 }
 
 bool Shown(const app::ModelDialogHost& host, std::string_view text, bool answeredYes = true) {
@@ -137,7 +143,7 @@ int main(int argc, char** argv) {
     const std::optional<Options> options = ParseArguments(argc, argv, name);
     if (!options) return kExitUsage;
 
-    const std::optional<std::vector<std::uint8_t>> payload = ReadPayload(*options);
+    std::optional<std::vector<std::uint8_t>> payload = ReadPayload(*options);
     if (!payload) {
         std::fprintf(stderr, "%s: cannot read the payload %s\n", name.c_str(),
                      options->payload->c_str());
@@ -149,10 +155,11 @@ int main(int argc, char** argv) {
                      options->machine.c_str());
         return kExitUsage;
     }
+    std::map<int, std::vector<std::uint8_t>> resources;
+    resources.emplace(app::kPayloadResourceId, std::move(*payload));  // handed over, not copied
     machine->SetOwnModule(
         "C:\\Users\\" + machine->Profile().userName + "\\Downloads\\" + name + ".exe",
-        {{app::kPayloadResourceId, *payload}},
-        {{"FileVersion", "4, 5, 0, 0"}, {"SpecialBuild", "0"}});
+        std::move(resources), {{"FileVersion", "4, 5, 0, 0"}, {"SpecialBuild", "0"}});
 
     const setup_linux::MachineState before = setup_linux::CaptureState(*machine);
     std::unique_ptr<app::TerminalHost> host =
