@@ -44,18 +44,18 @@ void PrepareDestination(void* buffer, std::size_t size) {
 
 // Reads the whole host file into `bytes`, reusing its capacity: a buffer kept
 // from an earlier file needs no fresh pages. False when the file cannot be read.
-bool ReadHostFileInto(const fs::path& host, std::vector<std::uint8_t>& bytes) {
+bool ReadHostFileInto(const fs::path& host, ReadBuffer& bytes) {
     const int fd = ::open(host.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return false;
     struct stat st {};
     bool done = ::fstat(fd, &st) == 0 && st.st_size >= 0;
     const auto size = done ? static_cast<std::size_t>(st.st_size) : 0;
     if (bytes.capacity() < size) {
-        std::vector<std::uint8_t>().swap(bytes);  // nothing to keep
+        ReadBuffer().swap(bytes);  // nothing to keep
         bytes.reserve(size);
         PrepareDestination(bytes.data(), size);
     }
-    bytes.resize(size);  // zero-fills only past the buffer's previous size
+    bytes.resize(size);  // no zero-fill: the read below overwrites every byte
     std::size_t got = 0;
     while (done && got < size) {
         const ssize_t n = ::read(fd, bytes.data() + got, size - got);
@@ -362,7 +362,7 @@ INT SimulatedMachine::LZOpenFileW(const WCHAR* path, OFSTRUCT* record, WORD) {
     if (DWORD conflict = s.SharingConflict(r.key, GENERIC_READ, FILE_SHARE_READ))
         return fail(conflict);
     // The file is read once, at open, into the buffer that the last close left.
-    std::vector<std::uint8_t> bytes = std::move(s.lzSpareBytes);
+    ReadBuffer bytes = std::move(s.lzSpareBytes);
     if (!ReadHostFileInto(r.host, bytes)) return fail(ERROR_ACCESS_DENIED);
     INT handle = kLzHandleBase + s.nextLz++;
     s.lzFiles[handle] = LzFile{r.key, std::move(bytes), 0};

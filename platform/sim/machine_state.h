@@ -6,8 +6,10 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <new>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/sim/registry_store.h"
@@ -55,9 +57,31 @@ struct OpenFile {
     DWORD access = 0, share = 0;
 };
 
+// Allocates bytes without zero-filling them: for buffers that a read fills
+// before anything looks at them.
+template <class T>
+struct UninitialisedAllocator : std::allocator<T> {
+    template <class U>
+    struct rebind {
+        using other = UninitialisedAllocator<U>;
+    };
+    UninitialisedAllocator() = default;
+    template <class U>
+    UninitialisedAllocator(const UninitialisedAllocator<U>&) noexcept {}
+    template <class U>
+    void construct(U* place) noexcept {
+        ::new (static_cast<void*>(place)) U;
+    }
+    template <class U, class... Args>
+    void construct(U* place, Args&&... args) {
+        ::new (static_cast<void*>(place)) U(std::forward<Args>(args)...);
+    }
+};
+using ReadBuffer = std::vector<std::uint8_t, UninitialisedAllocator<std::uint8_t>>;
+
 struct LzFile {
     std::string key;
-    std::vector<std::uint8_t> bytes;
+    ReadBuffer bytes;  // the whole file as read at open
     std::uint64_t position = 0;
 };
 
@@ -99,7 +123,7 @@ struct SimulatedMachine::State {
     std::uintptr_t nextHandle = 0x100;
     std::map<INT, LzFile> lzFiles;
     INT nextLz = 0;
-    std::vector<std::uint8_t> lzSpareBytes;  // a closed LZ file's buffer, kept for the next open
+    ReadBuffer lzSpareBytes;  // a closed LZ file's buffer, kept for the next open
     std::map<char, std::uint64_t> bytesWritten;  // per drive, for fillsAfterBytes
     std::int32_t semaphoreCount = 0;
     bool shutdownPrivilegeEnabled = false;
