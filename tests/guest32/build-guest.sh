@@ -2,13 +2,15 @@
 # Builds (or reuses) a Debian guest that runs 32-bit Windows programs under wine32,
 # for booting with qemu under software emulation. The result is a folder holding
 #   kernel, initrd   the guest's stock kernel and an initramfs limited to virtio + ext4
-#   root.img         the root file system (ext4) with a ready wine prefix (64-bit, running 32-bit programs as WoW64) in /root/prefix
+#   root.img         the root file system (ext4) with the Wine stage's template prefix
+#                    (64-bit Wine, running 32-bit programs as WoW64) in /root/work/template
 #   stamp            the hash of this recipe, so a changed recipe builds anew
 # Usage: build-guest.sh GUEST_DIR
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+wine_tests=$(cd "$here/../wine" && pwd)
 guest=${1:?usage: build-guest.sh GUEST_DIR}
-stamp=$(cat "$here/build-guest.sh" "$here/guest-init.sh" | sha256sum | cut -c1-16)
+stamp=$(cat "$here/build-guest.sh" "$here/guest-init.sh" "$wine_tests/wine-lib.sh" | sha256sum | cut -c1-16)
 
 if [ -f "$guest/stamp" ] && [ "$(cat "$guest/stamp")" = "$stamp" ] && [ -f "$guest/root.img" ]; then
     echo "guest: reusing the ready image in $guest"
@@ -42,7 +44,7 @@ chroot "$root" /bin/sh -c '
     dpkg --add-architecture i386
     apt-get update -qq
     apt-get install -y -qq --no-install-recommends -o Dpkg::Options::=--force-unsafe-io \
-        wine64 wine32:i386 linux-image-amd64 kmod >/dev/null
+        wine64 wine32:i386 linux-image-amd64 kmod python3 liblnk-utils >/dev/null
     apt-get clean
 ' >"$guest/chroot.log" 2>&1 || { tail -n 30 "$guest/chroot.log" >&2; exit 1; }
 umount -l "$root/proc" "$root/dev"
@@ -57,15 +59,16 @@ log "root image"
 mkfs.ext4 -q -F -L swkroot -d "$root" "$guest/root.img" 4G
 rm -rf "$root"
 
-log "first boot: creating the wine prefix"
+log "first boot: the Wine stage's template prefix, made inside the guest"
 mkdir -p "$guest/share"
+cp "$wine_tests/wine-lib.sh" "$guest/share/"
 cat >"$guest/share/run.sh" <<'RUN'
 set -e
-export WINEPREFIX=/root/prefix WINEDEBUG=-all
-/usr/lib/wine/wine64 wineboot -u >/dev/null 2>&1 || true
-/usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
-/usr/lib/wine/wineserver -w
-test -f /root/prefix/system.reg && echo prefix-ready >/mnt/share/result
+export SWK_WINE_WORK=/root/work SWK_WIN_BUILD=/nonexistent
+mkdir -p /root/work
+. /mnt/share/wine-lib.sh
+swk_wine_template
+test -f /root/work/template/system.reg && echo prefix-ready >/mnt/share/result
 RUN
 "$here/boot-guest.sh" "$guest" "$guest/share" persistent
 grep -q prefix-ready "$guest/share/result" || { echo "guest: the wine prefix was not created" >&2; cat "$guest/share/console.log" >&2 || true; exit 1; }

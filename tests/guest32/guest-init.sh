@@ -15,7 +15,7 @@ modprobe -q 9pnet_virtio 2>/dev/null
 modprobe -q 9p 2>/dev/null
 mount -t 9p -o trans=virtio,version=9p2000.L,msize=262144 share /mnt/share
 if [ -f /mnt/share/run.sh ]; then
-    sh /mnt/share/run.sh >/mnt/share/console.log 2>&1
+    bash /mnt/share/run.sh >/mnt/share/console.log 2>&1
     echo "exit $?" >>/mnt/share/console.log
 fi
 sync

@@ -3,14 +3,19 @@
 against what the installation must leave, computed from the payload folder
 that the setup carried (its manifest.txt and its eleven files):
 
-  check_state.py installed STATE PAYLOAD   a complete installation
-  check_state.py empty STATE               nothing of the product on the machine
+  check_state.py [--wow64] installed STATE PAYLOAD   a complete installation
+  check_state.py [--wow64] empty STATE               nothing of the product on the machine
+
+--wow64: the setup was the 32-bit build on 64-bit Windows, so its HKLM keys are
+expected where the registry's 32-bit view puts them.
 
 Prints every difference and exits with 1 when there is one."""
 import datetime
 import hashlib
 import os
 import sys
+
+from swkstate import wow64_view
 
 PROGRAM_FILES = ["swk.exe", "swkh.exe", "Uninstall.exe", "swk.dll", "swk.ocx", "cmptree.exe"]
 DATA_FILES = ["help.bin", "swk.bin", "samples1.swk", "samples2.swk", "samples3.swk"]
@@ -96,7 +101,7 @@ def file_line(folder, name, facts):
     return "file %s\\%s size=%d sha256=%s mtime=%d" % (folder, name, size, digest, time)
 
 
-def check_installed(lines, payload):
+def check_installed(lines, payload, wow64=False):
     files = payload_files(payload)
     wanted = []
     for name in PROGRAM_FILES:
@@ -107,7 +112,8 @@ def check_installed(lines, payload):
         wanted.append(file_line("DocumentsFolder", name, files[name]))
     for name in ["swk.bin", "help.bin"]:
         wanted.append(file_line("UserDataFolder", name, files[name]))
-    wanted += ["reg %s | %s | %s | %s" % row for row in EXPECTED_REGISTRY]
+    view = wow64_view if wow64 else (lambda key: key)
+    wanted += ["reg %s | %s | %s | %s" % ((view(row[0]),) + row[1:]) for row in EXPECTED_REGISTRY]
     wanted += EXPECTED_LINKS
     problems = ["missing: " + line for line in wanted if line not in lines]
     # The components register themselves in order, then the companion starts.
@@ -128,9 +134,12 @@ def check_empty(lines):
 
 
 def main():
-    kind, state = sys.argv[1], sys.argv[2]
+    args = sys.argv[1:]
+    wow64 = "--wow64" in args
+    args = [a for a in args if a != "--wow64"]
+    kind, state = args[0], args[1]
     lines = [l.rstrip("\n") for l in open(state, encoding="utf-8")]
-    problems = check_installed(lines, sys.argv[3]) if kind == "installed" else check_empty(lines)
+    problems = check_installed(lines, args[2], wow64) if kind == "installed" else check_empty(lines)
     for p in problems:
         print(p)
     sys.exit(1 if problems else 0)

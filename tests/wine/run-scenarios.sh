@@ -8,6 +8,9 @@
 # WIN_BUILD_DIR: the mingw-x64 build (StashwickSetup.exe, tools/driver/...).
 # OUT_DIR: driver transcripts, machine states and screenshots (test artifacts).
 # SWK_SIM_SETUP: the Linux stashwick-setup, for the differential scenario.
+# SWK_WOW64=1: the setup is the 32-bit build on 64-bit Wine (Program Files (x86),
+# the registry's 32-bit view); the simulated side then uses its WOW64 profile,
+# made with SWK_SIM_MACHINE (the Linux swkmachine).
 set -uo pipefail
 
 SWK_WIN_BUILD="$(cd "$1" && pwd)"
@@ -21,6 +24,10 @@ PAYLOAD="$SWK_WIN_BUILD/platform/win32/payload"
 CONTAINER="$SWK_WIN_BUILD/platform/win32/payload_container.bin"
 CHECK="python3 $SWK_TESTS_WINE/check_state.py"
 PROGRAM_FOLDER='C:\Program Files\Tarnwell\Stashwick'
+if [ -n "${SWK_WOW64:-}" ]; then
+    CHECK="$CHECK --wow64"
+    PROGRAM_FOLDER='C:\Program Files (x86)\Tarnwell\Stashwick'
+fi
 CAPTION_QUESTION='A previous installation of "Stashwick" is found.'
 SAVED_PAGES_TIME='2020-01-02 03:04:05 UTC'
 failures=0
@@ -47,7 +54,7 @@ scenario_first_install() {
         || { fail first-install "$problems"; return; }
     problems=$(python3 "$SWK_TESTS_WINE/check_layout.py" "$SWK_WINE_OUT/first-install.driver.txt") \
         || { fail first-install "dialog 102: $problems"; return; }
-    has first-install.driver.txt 'control 1001 visible=1 enabled=0 text=C:\Program Files\Tarnwell\' \
+    has first-install.driver.txt "control 1001 visible=1 enabled=0 text=${PROGRAM_FOLDER%Stashwick}" \
         || { fail first-install "path field"; return; }
     grep -q '^event open http://.*/init.asp?P=5&V=4.5&A=0$' "$SWK_WINE_OUT/first-install.state.txt" \
         || { fail first-install "latest-version page not opened"; return; }
@@ -250,6 +257,10 @@ scenario_differential() {
     fi
     local machine="$SWK_WINE_WORK/sim-machine" out="$SWK_WINE_OUT/differential"
     rm -rf "$machine"
+    if [ -n "${SWK_WOW64:-}" ]; then
+        "${SWK_SIM_MACHINE:-swkmachine}" create "$machine" wow64=1 >/dev/null \
+            || { fail differential "cannot create a WOW64 simulated machine (SWK_SIM_MACHINE)"; return; }
+    fi
     "$SWK_SIM_SETUP" --machine "$machine" --payload "$CONTAINER" --answers ok,ok,cancel \
         >"$out.first-install.sim.txt" 2>&1 || { fail differential "simulated setup failed"; return; }
     sim_state "$machine" "$out.first-install.sim-state.txt"
@@ -277,8 +288,11 @@ all=(first_install reinstall_yes reinstall_no unicode_profile product_running re
 selected=("$@")
 [ ${#selected[@]} -gt 0 ] || selected=("${all[@]}")
 
-echo "== Wine template prefix"
-swk_wine_template
+# The template prefix, unless only the comparison with the simulation runs here.
+if [ "${selected[*]}" != differential ]; then
+    echo "== Wine template prefix"
+    swk_wine_template
+fi
 for scenario in "${selected[@]}"; do
     "scenario_${scenario//-/_}"
 done

@@ -2,7 +2,8 @@
 """Prints what a Stashwick installation left on a machine, in one format for
 both kinds of machine, so that the two can be compared line by line:
 
-  swkstate.py wine PREFIX --log FILE [--reg FILE ...]   a Wine prefix
+  swkstate.py wine PREFIX [--wow64] --log FILE [--reg FILE ...]   a Wine prefix
+                                            (--wow64: a 32-bit setup on 64-bit Wine)
   swkstate.py sim MACHINE                               a simulated machine folder
 
 Lines, sorted within each group:
@@ -39,6 +40,32 @@ REGISTRY_KEYS = [
     "hklm\\software\\microsoft\\windows\\currentversion\\uninstall\\stashwick",
     "hklm\\software\\microsoft\\windows\\currentversion\\app paths\\swk.exe",
 ]
+
+# Where a 32-bit program's keys land on 64-bit Windows (Windows 7 and later; see
+# docs/wow64.md): HKLM\SOFTWARE is redirected to SOFTWARE\Wow6432Node except the
+# shared keys, and of HKLM\SOFTWARE\Classes only some subkeys (CLSID among them)
+# are redirected, to SOFTWARE\Classes\Wow6432Node. HKEY_CURRENT_USER\Software is
+# not redirected.
+WOW64_SHARED = [
+    "hklm\\software\\microsoft\\windows\\currentversion\\app paths",
+]
+WOW64_REDIRECTED_CLASSES = ["clsid", "directshow", "interface", "media type", "mediafoundation"]
+
+
+def wow64_view(key):
+    """The key a 32-bit program's write of `key` (lower case, hklm/hkcu form) reaches."""
+    if not key.startswith("hklm\\software\\") or key.startswith("hklm\\software\\wow6432node"):
+        return key
+    if any(key == k or key.startswith(k + "\\") for k in WOW64_SHARED):
+        return key
+    rest = key[len("hklm\\software\\"):]
+    if rest.startswith("classes\\"):
+        sub = rest[len("classes\\"):]
+        if sub.split("\\")[0] in WOW64_REDIRECTED_CLASSES:
+            return "hklm\\software\\classes\\wow6432node\\" + sub
+        return key
+    return "hklm\\software\\wow6432node\\" + rest
+
 
 # The saved-pages backup carries the local time of the installation.
 BACKUP_NAME = re.compile(r"Pages_\d{4}_\d\d_\d\d \d\d_\d\d_\d\d\.swk$")
@@ -208,9 +235,10 @@ def registry_values(reg_files):
 
 
 def registry_lines(reg_files, pairs):
+    keys = REGISTRY_KEYS + [wow64_view(k) for k in REGISTRY_KEYS]
     lines = set()
     for key, name, kind, data in registry_values(reg_files):
-        if any(key == k or key.startswith(k + "\\") for k in REGISTRY_KEYS):
+        if any(key == k or key.startswith(k + "\\") for k in keys):
             lines.add("reg %s | %s | %s | %s" % (with_placeholders(key, pairs), name, kind,
                                                   with_placeholders(data, pairs)))
     return sorted(lines)
@@ -239,9 +267,10 @@ def event_lines(raw_lines, pairs):
 
 
 # ---- The two machines -----------------------------------------------------------------------------
-def wine_state(prefix, log, reg_files):
+def wine_state(prefix, log, reg_files, wow64=False):
     users = [u for u in os.listdir(os.path.join(prefix, "drive_c", "users")) if u.lower() != "public"]
-    base = base_folders(users[0] if users else "user", "C:\\Program Files")
+    base = base_folders(users[0] if users else "user",
+                        "C:\\Program Files (x86)" if wow64 else "C:\\Program Files")
     folders = known_folders(base)
     pairs = placeholders(folders)
     raw_events = open(log, encoding="utf-8", errors="replace").read().splitlines() if log and os.path.exists(log) else []
@@ -275,9 +304,10 @@ def main():
     parser.add_argument("kind", choices=["wine", "sim"])
     parser.add_argument("folder")
     parser.add_argument("--log")
+    parser.add_argument("--wow64", action="store_true")
     parser.add_argument("--reg", nargs="*", default=[])
     args = parser.parse_args()
-    lines = wine_state(args.folder, args.log, args.reg) if args.kind == "wine" else sim_state(args.folder)
+    lines = wine_state(args.folder, args.log, args.reg, args.wow64) if args.kind == "wine" else sim_state(args.folder)
     sys.stdout.write("".join(line + "\n" for line in lines))
 
 

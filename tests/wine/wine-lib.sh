@@ -83,6 +83,12 @@ swk_wine_state() {
         'HKEY_CURRENT_USER\Software\Microsoft\Internet Explorer\MenuExt'
         'HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Uninstall\Stashwick'
         'HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\App Paths\swk.exe'
+        # Where a 32-bit setup's values land on 64-bit Windows.
+        'HKEY_LOCAL_MACHINE\Software\Classes\Wow6432Node\CLSID\{6E3B17D6-84C9-4F05-A1E6-3D92B07C5F18}'
+        'HKEY_LOCAL_MACHINE\Software\Classes\Wow6432Node\CLSID\{6E3B17D7-84C9-4F05-A1E6-3D92B07C5F18}'
+        'HKEY_LOCAL_MACHINE\Software\Wow6432Node\Microsoft\Internet Explorer\Extensions'
+        'HKEY_LOCAL_MACHINE\Software\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall\Stashwick'
+        'HKEY_LOCAL_MACHINE\Software\Wow6432Node\Microsoft\Windows\CurrentVersion\App Paths\swk.exe'
     )
     local i=0 key files=()
     rm -f "$setup"/export*.reg
@@ -92,7 +98,7 @@ swk_wine_state() {
         [ -f "$setup/export$i.reg" ] && files+=("$setup/export$i.reg")
     done
     swk_wine_stop
-    python3 "$SWK_TESTS_WINE/swkstate.py" wine "$WINEPREFIX" --log "$setup/standins.log" \
+    python3 "$SWK_TESTS_WINE/swkstate.py" wine "$WINEPREFIX" ${SWK_WOW64:+--wow64} --log "$setup/standins.log" \
         --reg "${files[@]}" >"$SWK_WINE_OUT/$name.state.txt"
 }
 
