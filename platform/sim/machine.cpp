@@ -105,8 +105,14 @@ bool SetHostFileTime(const fs::path& host, std::uint64_t ticks) {
 }
 
 std::vector<std::uint8_t> ReadHostFile(const fs::path& host) {
-    std::string text = ReadHostText(host);
-    return {text.begin(), text.end()};
+    // One read into a buffer of the file's size; empty when it cannot be read.
+    std::ifstream in(host, std::ios::binary | std::ios::ate);
+    const std::streamoff size = in ? static_cast<std::streamoff>(in.tellg()) : -1;
+    if (size <= 0 || !in.seekg(0)) return {};
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+    in.read(reinterpret_cast<char*>(bytes.data()), size);
+    bytes.resize(static_cast<std::size_t>(in.gcount()));
+    return bytes;
 }
 
 std::string WideToUtf8(const WCHAR* text) {
