@@ -72,7 +72,7 @@ std::optional<FileState> SimulatedMachine::Stat(std::string_view windowsPath) co
     ResolvedPath r = state_->Resolve(windowsPath, false);
     if (r.error || !r.exists) return std::nullopt;
     std::error_code ec;
-    fs::path relative = fs::relative(r.host, state_->folder / std::string(1, r.path.drive), ec);
+    fs::path relative = r.host.lexically_relative(state_->folder / std::string(1, r.path.drive));
     WindowsPath stored{r.path.drive, {}, true};
     for (const auto& part : relative)
         if (part != ".") stored.components.push_back(part.string());
@@ -102,7 +102,7 @@ std::vector<FileState> SimulatedMachine::ListFiles() const {
              it.increment(ec)) {
             if (!it->is_regular_file()) continue;
             std::string windowsPath = std::string{drive.letter, ':'};
-            for (const auto& part : fs::relative(it->path(), root))
+            for (const auto& part : it->path().lexically_relative(root))
                 windowsPath += "\\" + part.string();
             if (auto st = Stat(windowsPath)) files.push_back(*st);
         }
@@ -185,7 +185,7 @@ std::string SimulatedMachine::Describe() const {
              it.increment(ec)) {
             if (!it->is_directory()) continue;
             std::string windowsPath{drive.letter, ':'};
-            for (const auto& part : fs::relative(it->path(), root))
+            for (const auto& part : it->path().lexically_relative(root))
                 windowsPath += "\\" + part.string();
             folders.push_back(windowsPath);
         }
