@@ -57,15 +57,22 @@ void WriteAtomically(const fs::path& file, std::string_view text) {
         fs::remove(temporary, ec);
 }
 
-std::optional<std::string> FindEntry(const fs::path& folder, std::string_view name) {
+// An entry of a host folder as stored, and whether it is a folder itself.
+struct StoredEntry {
+    std::string name;
+    bool isFolder = false;
+};
+
+std::optional<StoredEntry> FindEntry(const fs::path& folder, std::string_view name) {
     std::error_code ec;
     // The name as given is the usual case and costs one stat; the folder's
     // entries are compared without case only when it is not there as given.
-    if (fs::exists(folder / name, ec)) return std::string(name);
+    const fs::file_status status = fs::status(folder / name, ec);
+    if (fs::exists(status)) return StoredEntry{std::string(name), fs::is_directory(status)};
     std::string wanted = FoldCase(name);
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
         std::string entry = it->path().filename().string();
-        if (FoldCase(entry) == wanted) return entry;
+        if (FoldCase(entry) == wanted) return StoredEntry{entry, it->is_directory(ec)};
     }
     return std::nullopt;
 }
@@ -194,19 +201,23 @@ ResolvedPath SimulatedMachine::State::Resolve(std::string_view windowsPath, bool
     fs::path current = folder / std::string(1, r.path.drive);
     std::error_code ec;
     fs::create_directories(current, ec);
+    // Each step knows from the lookup before it whether the folder it searches
+    // exists and is a folder, so every component costs one lookup.
     bool present = true;
+    bool isFolder = fs::is_directory(current, ec);
     r.parentExists = true;
     for (std::size_t i = 0; i < r.path.components.size(); ++i) {
         const std::string& name = r.path.components[i];
-        bool parentIsFolder = present && fs::is_directory(current, ec);
+        bool parentIsFolder = present && isFolder;
         if (i + 1 == r.path.components.size()) r.parentExists = parentIsFolder;
         auto stored = parentIsFolder ? FindEntry(current, name) : std::nullopt;
-        current /= stored ? *stored : name;
+        current /= stored ? stored->name : name;
         present = stored.has_value();
+        isFolder = present && stored->isFolder;
     }
     r.host = current;
     r.exists = present;
-    r.isDirectory = present && fs::is_directory(current, ec);
+    r.isDirectory = present && isFolder;
     return r;
 }
 
