@@ -56,7 +56,7 @@ install -m 755 "$here/guest-init.sh" "$root/sbin/swk-init"
 mkdir -p "$root/mnt/share"
 
 log "root image"
-mkfs.ext4 -q -F -L swkroot -d "$root" "$guest/root.img" 4G
+mkfs.ext4 -q -F -L swkroot -d "$root" "$guest/root.img" 10G  # sparse; room for a prefix per scenario
 rm -rf "$root"
 
 log "first boot: the Wine stage's template prefix, made inside the guest"
