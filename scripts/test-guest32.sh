@@ -49,9 +49,11 @@ cp -r "$share/out/." "$out/" 2>/dev/null || true
 cp "$share/console.log" "$share/qemu.log" "$out/" 2>/dev/null || true
 [ $status -eq 0 ] || echo "qemu ended with status $status"
 # The guest's verdicts, named as 32-bit ones.
-sed -n 's/^\(PASS\|FAIL\) /\1 guest32-/p' "$out/console.log" 2>/dev/null || true
-ran=$(grep -c -E '^(PASS|FAIL) ' "$out/console.log" 2>/dev/null || true)
-[ "${ran:-0}" -eq ${#scenarios[@]} ] || echo "FAIL guest32: ${ran:-0} of ${#scenarios[@]} scenarios reported (see $out/console.log)"
+verdicts=$(mktemp)
+sed -n 's/^\(PASS\|FAIL\) /\1 guest32-/p' "$out/console.log" 2>/dev/null >"$verdicts" || true
+ran=$(grep -c -E '^(PASS|FAIL) ' "$verdicts" || true)
+[ "${ran:-0}" -eq ${#scenarios[@]} ] || echo "FAIL guest32: ${ran:-0} of ${#scenarios[@]} scenarios reported (see $out/console.log)" >>"$verdicts"
+cat "$verdicts"
 
 echo "== The 32-bit installation against the simulated machine's WOW64 profile ($(elapsed))"
 for linux in build/linux build/linux-release; do
@@ -62,10 +64,13 @@ for linux in build/linux build/linux-release; do
     fi
 done
 SWK_WOW64=1 tests/wine/run-scenarios.sh "$share/win" "$out" differential 2>&1 \
-    | sed 's/^\(PASS\|FAIL\) /\1 guest32-/' || true
+    | sed 's/^\(PASS\|FAIL\) /\1 guest32-/' | tee -a "$verdicts" || true
 for state in "$out"/*.state.txt; do
     [ -f "$state" ] || continue
     echo "-- $(basename "$state")"
     cat "$state"
 done
 echo "== Guest stage done in $(elapsed)"
+failures=$(grep -c '^FAIL ' "$verdicts" || true)
+rm -f "$verdicts"
+[ "${failures:-0}" -eq 0 ]
