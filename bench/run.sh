@@ -7,7 +7,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-corpus=/work/shared/bench/corpus
+# The corpus lies in the shared folder beside the checkout (SWK_CORPUS overrides).
+corpus=${SWK_CORPUS:-$(cd .. && pwd)/shared/bench/corpus}
 codec_flags=()
 [ "${1:-}" = "--quick" ] && codec_flags+=(--no-mscompress)
 
