@@ -63,12 +63,17 @@ scenario_first_install() {
     pass first-install
 }
 
-# Reinstallation over the first one; the user's saved pages must end up in the backup.
-scenario_reinstall_yes() {
-    [ -d "$SWK_WINE_WORK/first-install" ] || { fail reinstall-yes "needs first-install"; return; }
-    export WINEPREFIX="$SWK_WINE_WORK/reinstall-yes"
+# A scenario's prefix as the first installation left it, without its log of starts.
+prefix_over_first_install() {  # scenario name
+    [ -d "$SWK_WINE_WORK/first-install" ] || return 1
+    export WINEPREFIX="$SWK_WINE_WORK/$1"
     rm -rf "$WINEPREFIX" && cp -a "$SWK_WINE_WORK/first-install" "$WINEPREFIX"
     rm -f "$WINEPREFIX/drive_c/setup/standins.log"
+}
+
+# Reinstallation over the first one; the user's saved pages must end up in the backup.
+scenario_reinstall_yes() {
+    prefix_over_first_install reinstall-yes || { fail reinstall-yes "needs first-install"; return; }
     local store
     store=$(echo "$WINEPREFIX"/drive_c/users/*/AppData/LocalLow/Tarnwell/Stashwick/swk.bin)
     printf 'pages the user saved\r\n' >"$store" && touch -d "$SAVED_PAGES_TIME" "$store"
@@ -92,10 +97,7 @@ scenario_reinstall_yes() {
 
 # Reinstallation answered No: the setup ends and the machine is as it was.
 scenario_reinstall_no() {
-    [ -d "$SWK_WINE_WORK/first-install" ] || { fail reinstall-no "needs first-install"; return; }
-    export WINEPREFIX="$SWK_WINE_WORK/reinstall-no"
-    rm -rf "$WINEPREFIX" && cp -a "$SWK_WINE_WORK/first-install" "$WINEPREFIX"
-    rm -f "$WINEPREFIX/drive_c/setup/standins.log"
+    prefix_over_first_install reinstall-no || { fail reinstall-no "needs first-install"; return; }
     swk_wine_state reinstall-no-before
     swk_wine_drive reinstall-no "start $SWK_SETUP_DIR\\StashwickSetup.exe" 'box no' 'exit 30' \
         || { fail reinstall-no "driver stopped (see reinstall-no.driver.txt)"; return; }
