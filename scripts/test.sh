@@ -46,26 +46,27 @@ if stage_on fuzz; then
     if scripts/fuzz-smoke.sh; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
 fi
 
+# Runs a stage script whose verdicts are "PASS name" / "FAIL name" lines; a
+# script that fails without naming a failed scenario counts as one failure.
+scenario_stage() {
+    local log status=0 fails
+    log=$(mktemp)
+    "$@" 2>&1 | tee "$log" || status=$?
+    fails=$(grep -c '^FAIL ' "$log" || true)
+    passed=$((passed + $(grep -c '^PASS ' "$log" || true)))
+    failed=$((failed + fails))
+    [ $status -eq 0 ] || [ "$fails" -gt 0 ] || failed=$((failed + 1))
+    rm -f "$log"
+}
+
 if stage_on wine; then
     echo "== Windows builds and the scenarios under Wine ($(elapsed))"
-    log=$(mktemp)
-    status=0
-    scripts/test-wine.sh 2>&1 | tee "$log" || status=$?
-    passed=$((passed + $(grep -c '^PASS ' "$log" || true)))
-    failed=$((failed + $(grep -c '^FAIL ' "$log" || true)))
-    [ $status -eq 0 ] || [ "$(grep -c '^FAIL ' "$log" || true)" -gt 0 ] || failed=$((failed + 1))
-    rm -f "$log"
+    scenario_stage scripts/test-wine.sh
 fi
 
 if stage_on guest32 && [ -x scripts/test-guest32.sh ]; then
     echo "== The 32-bit setup in an emulated guest ($(elapsed))"
-    log=$(mktemp)
-    status=0
-    scripts/test-guest32.sh 2>&1 | tee "$log" || status=$?
-    passed=$((passed + $(grep -c '^PASS ' "$log" || true)))
-    failed=$((failed + $(grep -c '^FAIL ' "$log" || true)))
-    [ $status -eq 0 ] || [ "$(grep -c '^FAIL ' "$log" || true)" -gt 0 ] || failed=$((failed + 1))
-    rm -f "$log"
+    scenario_stage scripts/test-guest32.sh
 fi
 
 echo "== All stages done in $(elapsed)"
