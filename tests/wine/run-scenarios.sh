@@ -102,8 +102,9 @@ scenario_reinstall_no() {
     swk_wine_drive reinstall-no "start $SWK_SETUP_DIR\\StashwickSetup.exe" 'box no' 'exit 30' \
         || { fail reinstall-no "driver stopped (see reinstall-no.driver.txt)"; return; }
     swk_wine_state reinstall-no
-    diff -u "$SWK_WINE_OUT/reinstall-no-before.state.txt" "$SWK_WINE_OUT/reinstall-no.state.txt" >/dev/null \
-        || { fail reinstall-no "the machine changed"; return; }
+    diff -u "$SWK_WINE_OUT/reinstall-no-before.state.txt" "$SWK_WINE_OUT/reinstall-no.state.txt" \
+        >"$SWK_WINE_OUT/reinstall-no.diff" \
+        || { fail reinstall-no "the machine changed:"; head -40 "$SWK_WINE_OUT/reinstall-no.diff"; return; }
     ! has reinstall-no.driver.txt 'wizard' || { fail reinstall-no "wizard shown"; return; }
     pass reinstall-no
 }
@@ -268,7 +269,7 @@ scenario_differential() {
     sim_state "$machine" "$out.first-install.sim-state.txt"
     wine_state_for_diff first-install "$out.first-install.wine-state.txt"
     diff -u "$out.first-install.wine-state.txt" "$out.first-install.sim-state.txt" >"$out.first-install.diff" \
-        || { fail differential "first installation differs (differential.first-install.diff)"; return; }
+        || { fail differential "first installation differs:"; head -40 "$out.first-install.diff"; return; }
 
     if [ -f "$SWK_WINE_OUT/reinstall-yes.state.txt" ]; then
         local store
@@ -281,7 +282,7 @@ print(swkstate.host_path('$machine', 'C:\\\\Users\\\\User\\\\AppData\\\\LocalLow
         sim_state "$machine" "$out.reinstall-yes.sim-state.txt"
         wine_state_for_diff reinstall-yes "$out.reinstall-yes.wine-state.txt"
         diff -u "$out.reinstall-yes.wine-state.txt" "$out.reinstall-yes.sim-state.txt" >"$out.reinstall-yes.diff" \
-            || { fail differential "reinstallation differs (differential.reinstall-yes.diff)"; return; }
+            || { fail differential "reinstallation differs:"; head -40 "$out.reinstall-yes.diff"; return; }
     fi
     pass differential
 }

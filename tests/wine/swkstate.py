@@ -2,9 +2,9 @@
 """Prints what a Stashwick installation left on a machine, in one format for
 both kinds of machine, so that the two can be compared line by line:
 
-  swkstate.py wine PREFIX [--wow64] --log FILE [--reg FILE ...]   a Wine prefix
-                                            (--wow64: a 32-bit setup on 64-bit Wine)
-  swkstate.py sim MACHINE                               a simulated machine folder
+  swkstate.py wine PREFIX [--wow64] --log FILE   a Wine prefix whose wineserver has
+                                                 ended (--wow64: a 32-bit setup on 64-bit Wine)
+  swkstate.py sim MACHINE                        a simulated machine folder
 
 Lines, sorted within each group:
 
@@ -183,7 +183,7 @@ def link_lines(drives_root, folders, pairs):
     return lines
 
 
-# ---- Registry (.reg text, as regedit exports it) -----------------------------------------------
+# ---- Registry (.reg text, as regedit exports it: the simulated machine's files) -----------------
 def read_reg_text(path):
     data = open(path, "rb").read()
     if data.startswith(b"\xff\xfe"):
@@ -213,7 +213,108 @@ def parse_value(raw):
     return "REG_UNKNOWN", raw
 
 
-def registry_values(reg_files):
+# ---- Registry (Wine's own hive files) ------------------------------------------------------------
+# A Wine prefix keeps its registry in system.reg (HKEY_LOCAL_MACHINE) and user.reg
+# (HKEY_CURRENT_USER), written by the wineserver when it ends. Reading them once
+# the server has ended needs no Wine process at all.
+WINE_HIVES = {"system.reg": "hklm", "user.reg": "hkcu"}
+WINE_ESCAPES = {"a": "\a", "b": "\b", "e": "\x1b", "f": "\f", "n": "\n", "r": "\r", "t": "\t", "v": "\v"}
+
+
+def wine_unescape(text):
+    """The text of a string as Wine's hive files escape it: C escapes, \\xHHHH
+    (up to 4 hex digits) for characters above 127, octal for other controls."""
+    out, i = [], 0
+    while i < len(text):
+        c = text[i]
+        if c != "\\" or i + 1 == len(text):
+            out.append(c)
+            i += 1
+            continue
+        n = text[i + 1]
+        if n == "x":
+            m = re.match(r"[0-9a-fA-F]{1,4}", text[i + 2:])
+            out.append(chr(int(m.group(0), 16)) if m else "x")
+            i += 2 + (len(m.group(0)) if m else 0)
+        elif n in "01234567":
+            m = re.match(r"[0-7]{1,3}", text[i + 1:])
+            out.append(chr(int(m.group(0), 8)))
+            i += 1 + len(m.group(0))
+        else:
+            out.append(WINE_ESCAPES.get(n, n))
+            i += 2
+    return "".join(out)
+
+
+def wine_string_end(text, start):
+    """The index of the quote that closes the string opening at text[start]."""
+    i = start + 1
+    while i < len(text):
+        if text[i] == "\\":
+            i += 2
+        elif text[i] == '"':
+            return i
+        else:
+            i += 1
+    raise ValueError("unterminated string: " + text)
+
+
+def wine_value(raw):
+    """(type, data) of a value's right-hand side in a hive file."""
+    if raw.startswith('"'):
+        return "REG_SZ", wine_unescape(raw[1:wine_string_end(raw, 0)])
+    if raw.startswith("dword:"):
+        return "REG_DWORD", str(int(raw[6:], 16))
+    m = re.match(r"str\((\d+)\):", raw)
+    if m:
+        body = raw[m.end():]
+        text = wine_unescape(body[1:wine_string_end(body, 0)])
+        kind = m.group(1)
+        named = {"1": "REG_SZ", "2": "REG_EXPAND_SZ", "7": "REG_MULTI_SZ"}
+        return named.get(kind, "REG_TYPE_" + kind), text.rstrip("\0") if kind == "7" else text
+    m = re.match(r"hex(?:\((\w+)\))?:(.*)", raw)
+    if m:
+        kind = str(int(m.group(1), 16)) if m.group(1) else "3"
+        data = bytes(int(h, 16) for h in m.group(2).replace(",", " ").split())
+        if kind in ("1", "2", "7"):
+            named = {"1": "REG_SZ", "2": "REG_EXPAND_SZ", "7": "REG_MULTI_SZ"}
+            return named[kind], data.decode("utf-16-le", errors="replace").rstrip("\0")
+        return "REG_BINARY" if kind == "3" else "REG_TYPE_" + kind, data.hex()
+    return "REG_UNKNOWN", raw
+
+
+def wine_registry_values(prefix):
+    """(key, name, type, data) of every value in the prefix's hive files."""
+    values = []
+    for hive, root in WINE_HIVES.items():
+        path = os.path.join(prefix, hive)
+        if not os.path.exists(path):
+            continue
+        with open(path, encoding="utf-8", errors="replace") as hive:
+            text = hive.read().replace("\\\n", "")
+        key = None
+        for line in text.splitlines():
+            line = line.strip()
+            if line.startswith("["):
+                name = line[1:line.rindex("]")]
+                key = (root + "\\" + wine_unescape(name)).lower()
+                continue
+            if line == "#link":
+                key = None  # a link to another key (a shared key under WOW64): listed there
+                continue
+            if key is None or not (line.startswith('"') or line.startswith("@")):
+                continue
+            if line.startswith("@="):
+                name, raw = "@", line[2:]
+            else:
+                end = wine_string_end(line, 0)
+                name, raw = wine_unescape(line[1:end]), line[end + 2:]
+            kind, data = wine_value(raw.strip())
+            values.append((key, name, kind, data))
+    return values
+
+
+def reg_file_values(reg_files):
     """(key, name, type, data) of every value in the .reg files."""
     values = []
     for path in reg_files:
@@ -234,10 +335,10 @@ def registry_values(reg_files):
     return values
 
 
-def registry_lines(reg_files, pairs):
+def registry_lines(values, pairs):
     keys = REGISTRY_KEYS + [wow64_view(k) for k in REGISTRY_KEYS]
     lines = set()
-    for key, name, kind, data in registry_values(reg_files):
+    for key, name, kind, data in values:
         if any(key == k or key.startswith(k + "\\") for k in keys):
             lines.add("reg %s | %s | %s | %s" % (with_placeholders(key, pairs), name, kind,
                                                   with_placeholders(data, pairs)))
@@ -267,14 +368,14 @@ def event_lines(raw_lines, pairs):
 
 
 # ---- The two machines -----------------------------------------------------------------------------
-def wine_state(prefix, log, reg_files, wow64=False):
+def wine_state(prefix, log, wow64=False):
     users = [u for u in os.listdir(os.path.join(prefix, "drive_c", "users")) if u.lower() != "public"]
     base = base_folders(users[0] if users else "user",
                         "C:\\Program Files (x86)" if wow64 else "C:\\Program Files")
     folders = known_folders(base)
     pairs = placeholders(folders)
     raw_events = open(log, encoding="utf-8", errors="replace").read().splitlines() if log and os.path.exists(log) else []
-    return file_lines(prefix, folders) + registry_lines(reg_files, pairs) + \
+    return file_lines(prefix, folders) + registry_lines(wine_registry_values(prefix), pairs) + \
         link_lines(prefix, folders, pairs) + event_lines(raw_events, pairs)
 
 
@@ -295,7 +396,7 @@ def sim_state(machine):
     reg_files = [os.path.join(reg_dir, f) for f in sorted(os.listdir(reg_dir))] if os.path.isdir(reg_dir) else []
     journal = os.path.join(machine, "journal.txt")
     raw_events = open(journal, encoding="utf-8").read().splitlines() if os.path.exists(journal) else []
-    return file_lines(machine, folders) + registry_lines(reg_files, pairs) + \
+    return file_lines(machine, folders) + registry_lines(reg_file_values(reg_files), pairs) + \
         link_lines(machine, folders, pairs) + event_lines(raw_events, pairs)
 
 
@@ -305,9 +406,8 @@ def main():
     parser.add_argument("folder")
     parser.add_argument("--log")
     parser.add_argument("--wow64", action="store_true")
-    parser.add_argument("--reg", nargs="*", default=[])
     args = parser.parse_args()
-    lines = wine_state(args.folder, args.log, args.reg, args.wow64) if args.kind == "wine" else sim_state(args.folder)
+    lines = wine_state(args.folder, args.log, args.wow64) if args.kind == "wine" else sim_state(args.folder)
     sys.stdout.write("".join(line + "\n" for line in lines))
 
 

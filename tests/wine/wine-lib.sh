@@ -1,6 +1,6 @@
 # Helpers of the Wine stage: a template prefix made once per run, a copy of it
-# per scenario, the setup and the driver in C:\setup, the registry exported with
-# Wine's regedit, and the machine's state printed by swkstate.py.
+# per scenario, the setup and the driver in C:\setup, and the machine's state
+# printed by swkstate.py from the prefix's files.
 #
 # Needs: SWK_WINE_WORK (a scratch folder), SWK_WIN_BUILD (the mingw-x64 build
 # folder). Wine runs with WINEDEBUG=-all, its 64-bit loader called directly.
@@ -21,8 +21,12 @@ SWK_TESTS_WINE="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 export SWK_STANDIN_LOG='C:\setup\standins.log'
 export SWK_PLANTED_MARKER='C:\setup\planted.log'
 
-swk_wine_stop() {  # waits for the prefix's processes to end, kills them after 60 s
-    timeout 60 "$WINESERVER" -w || "$WINESERVER" -k || true
+# Waits for the prefix's processes to end (killing them after 60 s) and for the
+# wineserver to end, which writes the registry to the prefix's hive files.
+swk_wine_stop() {
+    timeout 60 "$WINESERVER" -w && return 0
+    "$WINESERVER" -k || true
+    timeout 30 "$WINESERVER" -w || true
 }
 
 # Makes the template prefix: booted, no graphics driver without an X server
@@ -71,35 +75,14 @@ swk_wine_drive() {
     return $status
 }
 
-# Exports the keys the setup writes and prints the machine's state to
-# $SWK_WINE_OUT/<name>.state.txt.
+# Prints the machine's state to $SWK_WINE_OUT/<name>.state.txt, once the
+# prefix's processes have ended and the wineserver has saved the registry to
+# the prefix's hive files, which swkstate.py reads.
 swk_wine_state() {
     local name="$1"
-    local setup="$WINEPREFIX/drive_c/setup"
-    local keys=(
-        'HKEY_LOCAL_MACHINE\Software\Classes\CLSID\{6E3B17D6-84C9-4F05-A1E6-3D92B07C5F18}'
-        'HKEY_LOCAL_MACHINE\Software\Classes\CLSID\{6E3B17D7-84C9-4F05-A1E6-3D92B07C5F18}'
-        'HKEY_LOCAL_MACHINE\Software\Microsoft\Internet Explorer\Extensions'
-        'HKEY_CURRENT_USER\Software\Microsoft\Internet Explorer\MenuExt'
-        'HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Uninstall\Stashwick'
-        'HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\App Paths\swk.exe'
-        # Where a 32-bit setup's values land on 64-bit Windows.
-        'HKEY_LOCAL_MACHINE\Software\Classes\Wow6432Node\CLSID\{6E3B17D6-84C9-4F05-A1E6-3D92B07C5F18}'
-        'HKEY_LOCAL_MACHINE\Software\Classes\Wow6432Node\CLSID\{6E3B17D7-84C9-4F05-A1E6-3D92B07C5F18}'
-        'HKEY_LOCAL_MACHINE\Software\Wow6432Node\Microsoft\Internet Explorer\Extensions'
-        'HKEY_LOCAL_MACHINE\Software\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall\Stashwick'
-        'HKEY_LOCAL_MACHINE\Software\Wow6432Node\Microsoft\Windows\CurrentVersion\App Paths\swk.exe'
-    )
-    local i=0 key files=()
-    rm -f "$setup"/export*.reg
-    for key in "${keys[@]}"; do
-        i=$((i + 1))
-        "$WINE" regedit /E "C:\\setup\\export$i.reg" "$key" >/dev/null 2>&1 || true
-        [ -f "$setup/export$i.reg" ] && files+=("$setup/export$i.reg")
-    done
     swk_wine_stop
-    python3 "$SWK_TESTS_WINE/swkstate.py" wine "$WINEPREFIX" ${SWK_WOW64:+--wow64} --log "$setup/standins.log" \
-        --reg "${files[@]}" >"$SWK_WINE_OUT/$name.state.txt"
+    python3 "$SWK_TESTS_WINE/swkstate.py" wine "$WINEPREFIX" ${SWK_WOW64:+--wow64} \
+        --log "$WINEPREFIX/drive_c/setup/standins.log" >"$SWK_WINE_OUT/$name.state.txt"
 }
 
 # The path on this machine of a Windows path in the current prefix's drive C.
