@@ -218,6 +218,7 @@ def parse_value(raw):
 # (HKEY_CURRENT_USER), written by the wineserver when it ends. Reading them once
 # the server has ended needs no Wine process at all.
 WINE_HIVES = {"system.reg": "hklm", "user.reg": "hkcu"}
+STRING_KINDS = {"1": "REG_SZ", "2": "REG_EXPAND_SZ", "7": "REG_MULTI_SZ"}  # type number: name
 WINE_ESCAPES = {"a": "\a", "b": "\b", "e": "\x1b", "f": "\f", "n": "\n", "r": "\r", "t": "\t", "v": "\v"}
 
 
@@ -265,20 +266,18 @@ def wine_value(raw):
         return "REG_SZ", wine_unescape(raw[1:wine_string_end(raw, 0)])
     if raw.startswith("dword:"):
         return "REG_DWORD", str(int(raw[6:], 16))
-    m = re.match(r"str\((\d+)\):", raw)
+    m = re.match(r"str\((\w+)\):", raw)  # a string of another type, its number in hex
     if m:
         body = raw[m.end():]
         text = wine_unescape(body[1:wine_string_end(body, 0)])
-        kind = m.group(1)
-        named = {"1": "REG_SZ", "2": "REG_EXPAND_SZ", "7": "REG_MULTI_SZ"}
-        return named.get(kind, "REG_TYPE_" + kind), text.rstrip("\0") if kind == "7" else text
+        kind = str(int(m.group(1), 16))
+        return STRING_KINDS.get(kind, "REG_TYPE_" + kind), text.rstrip("\0") if kind == "7" else text
     m = re.match(r"hex(?:\((\w+)\))?:(.*)", raw)
     if m:
         kind = str(int(m.group(1), 16)) if m.group(1) else "3"
         data = bytes(int(h, 16) for h in m.group(2).replace(",", " ").split())
-        if kind in ("1", "2", "7"):
-            named = {"1": "REG_SZ", "2": "REG_EXPAND_SZ", "7": "REG_MULTI_SZ"}
-            return named[kind], data.decode("utf-16-le", errors="replace").rstrip("\0")
+        if kind in STRING_KINDS:
+            return STRING_KINDS[kind], data.decode("utf-16-le", errors="replace").rstrip("\0")
         return "REG_BINARY" if kind == "3" else "REG_TYPE_" + kind, data.hex()
     return "REG_UNKNOWN", raw
 
