@@ -195,21 +195,31 @@ def unescape(text):
     return re.sub(r"\\(.)", lambda m: m.group(1), text)
 
 
+# Value types whose data is UTF-16 text, by type number.
+STRING_KINDS = {"1": "REG_SZ", "2": "REG_EXPAND_SZ", "7": "REG_MULTI_SZ"}
+
+
+def hex_value(kind_hex, hex_text):
+    """(type, data) of a value written as bytes: hex:... (binary) or hex(N):... with
+    N the type number in hex, in both registry file formats."""
+    kind = str(int(kind_hex, 16)) if kind_hex else "3"
+    data = bytes(int(h, 16) for h in hex_text.replace(",", " ").split())
+    if kind in STRING_KINDS:
+        return STRING_KINDS[kind], data.decode("utf-16-le", errors="replace").rstrip("\0")
+    return "REG_BINARY" if kind == "3" else "REG_TYPE_" + kind, data.hex()
+
+
 def parse_value(raw):
     if raw.startswith('"'):
         return "REG_SZ", unescape(raw[1:-1])
     if raw.startswith("dword:"):
         return "REG_DWORD", str(int(raw[6:], 16))
-    m = re.match(r"(hex|str)\((\w+)\):(.*)", raw) or re.match(r"(hex):(.*)", raw)
-    if m and m.group(1) == "str":
-        return "REG_TYPE_%s" % m.group(2), unescape(m.group(3).strip('"'))
+    m = re.match(r"str\((\w+)\):(.*)", raw)
     if m:
-        kind = m.group(2) if len(m.groups()) == 3 else "3"
-        hexes = (m.group(3) if len(m.groups()) == 3 else m.group(2)).replace("\\", "").replace(",", " ").split()
-        data = bytes(int(h, 16) for h in hexes)
-        if kind in ("2", "7"):
-            return {"2": "REG_EXPAND_SZ", "7": "REG_MULTI_SZ"}[kind], data.decode("utf-16-le").rstrip("\0")
-        return "REG_BINARY" if kind == "3" else "REG_TYPE_" + kind, data.hex()
+        return "REG_TYPE_%s" % m.group(1), unescape(m.group(2).strip('"'))
+    m = re.match(r"hex(?:\((\w+)\))?:(.*)", raw)
+    if m:
+        return hex_value(m.group(1), m.group(2).replace("\\", ""))
     return "REG_UNKNOWN", raw
 
 
@@ -218,7 +228,6 @@ def parse_value(raw):
 # (HKEY_CURRENT_USER), written by the wineserver when it ends. Reading them once
 # the server has ended needs no Wine process at all.
 WINE_HIVES = {"system.reg": "hklm", "user.reg": "hkcu"}
-STRING_KINDS = {"1": "REG_SZ", "2": "REG_EXPAND_SZ", "7": "REG_MULTI_SZ"}  # type number: name
 WINE_ESCAPES = {"a": "\a", "b": "\b", "e": "\x1b", "f": "\f", "n": "\n", "r": "\r", "t": "\t", "v": "\v"}
 
 
@@ -247,9 +256,9 @@ def wine_unescape(text):
     return "".join(out)
 
 
-def wine_string_end(text, start):
-    """The index of the quote that closes the string opening at text[start]."""
-    i = start + 1
+def wine_string_end(text):
+    """The index of the quote that closes the string that text opens with."""
+    i = 1
     while i < len(text):
         if text[i] == "\\":
             i += 2
@@ -263,22 +272,18 @@ def wine_string_end(text, start):
 def wine_value(raw):
     """(type, data) of a value's right-hand side in a hive file."""
     if raw.startswith('"'):
-        return "REG_SZ", wine_unescape(raw[1:wine_string_end(raw, 0)])
+        return "REG_SZ", wine_unescape(raw[1:wine_string_end(raw)])
     if raw.startswith("dword:"):
         return "REG_DWORD", str(int(raw[6:], 16))
     m = re.match(r"str\((\w+)\):", raw)  # a string of another type, its number in hex
     if m:
         body = raw[m.end():]
-        text = wine_unescape(body[1:wine_string_end(body, 0)])
+        text = wine_unescape(body[1:wine_string_end(body)])
         kind = str(int(m.group(1), 16))
         return STRING_KINDS.get(kind, "REG_TYPE_" + kind), text.rstrip("\0") if kind == "7" else text
     m = re.match(r"hex(?:\((\w+)\))?:(.*)", raw)
     if m:
-        kind = str(int(m.group(1), 16)) if m.group(1) else "3"
-        data = bytes(int(h, 16) for h in m.group(2).replace(",", " ").split())
-        if kind in STRING_KINDS:
-            return STRING_KINDS[kind], data.decode("utf-16-le", errors="replace").rstrip("\0")
-        return "REG_BINARY" if kind == "3" else "REG_TYPE_" + kind, data.hex()
+        return hex_value(m.group(1), m.group(2))
     return "REG_UNKNOWN", raw
 
 
@@ -306,7 +311,7 @@ def wine_registry_values(prefix):
             if line.startswith("@="):
                 name, raw = "@", line[2:]
             else:
-                end = wine_string_end(line, 0)
+                end = wine_string_end(line)
                 name, raw = wine_unescape(line[1:end]), line[end + 2:]
             kind, data = wine_value(raw.strip())
             values.append((key, name, kind, data))
